@@ -1,0 +1,85 @@
+#include "app/options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+const char* usage_text() {
+  return "usage: talpine [--data DIR] [--headless] [--size WxH] [--frames N] [--max-frames N]\n"
+         "               [--screenshot FILE] [--help] [--version]\n"
+         "\n"
+         "  --data DIR         data folder with script.txt, meshes, images and the font\n"
+         "                     (default: Data/ beside the executable)\n"
+         "  --headless         no display needed: offscreen GL, messages printed to stdout\n"
+         "  --size WxH         initial window and viewport size (default 1200x800)\n"
+         "  --frames N         after the script has ended and its commands ran, draw N frames and quit\n"
+         "  --max-frames N     quit after N frames, whatever the script is doing\n"
+         "  --screenshot FILE  at a normal shut-down, write the last frame as a PNG\n"
+         "  --help             this text\n"
+         "  --version          the version\n";
+}
+
+static bool parse_count(const char* text, int* value) {
+  char* end = nullptr;
+  errno = 0;
+  long n = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || n < 0 || n > 1000000000L) return false;
+  *value = static_cast<int>(n);
+  return true;
+}
+
+// Sizes are kept within what the engine's 16-bit width and height hold.
+static bool parse_size(const char* text, int* width, int* height) {
+  const char* x = std::strchr(text, 'x');
+  if (!x) return false;
+  std::string w(text, x);
+  int wv = 0, hv = 0;
+  if (!parse_count(w.c_str(), &wv) || !parse_count(x + 1, &hv)) return false;
+  if (wv < 1 || hv < 1 || wv > 16384 || hv > 16384) return false;
+  *width = wv;
+  *height = hv;
+  return true;
+}
+
+CommandLineAction parse_command_line(int argc, const char* const* argv, LaunchOptions* options, std::string* error) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](const char** out) {
+      if (i + 1 >= argc) {
+        *error = "option " + arg + " needs a value";
+        return false;
+      }
+      *out = argv[++i];
+      return true;
+    };
+    const char* text = nullptr;
+    if (arg == "--help" || arg == "-h") return CommandLineAction::Help;
+    if (arg == "--version") return CommandLineAction::Version;
+    if (arg == "--headless") {
+      options->headless = true;
+    } else if (arg == "--data") {
+      if (!value(&text)) return CommandLineAction::Error;
+      options->data_dir = text;
+    } else if (arg == "--size") {
+      if (!value(&text)) return CommandLineAction::Error;
+      if (!parse_size(text, &options->width, &options->height)) {
+        *error = "--size wants WIDTHxHEIGHT, each 1 to 16384, not '" + std::string(text) + "'";
+        return CommandLineAction::Error;
+      }
+    } else if (arg == "--frames" || arg == "--max-frames") {
+      if (!value(&text)) return CommandLineAction::Error;
+      int* target = arg == "--frames" ? &options->frames : &options->max_frames;
+      if (!parse_count(text, target)) {
+        *error = arg + " wants a whole number of frames, not '" + std::string(text) + "'";
+        return CommandLineAction::Error;
+      }
+    } else if (arg == "--screenshot") {
+      if (!value(&text)) return CommandLineAction::Error;
+      options->screenshot = text;
+    } else {
+      *error = "unknown option '" + arg + "'";
+      return CommandLineAction::Error;
+    }
+  }
+  return CommandLineAction::Run;
+}

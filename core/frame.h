@@ -1,0 +1,23 @@
+// One frame: drain the script's commands, advance the animated elements and,
+// when the pacing gate allows, draw and present the scene. Render thread only;
+// leaves the modelview and projection stacks as it found them.
+#pragma once
+
+struct Engine;
+
+// 1 when a frame was drawn, 0 otherwise.
+int run_frame(Engine* engine);
+
+// Flares and particles, additively blended, depth writes off. Also used by the
+// passes that redraw the scene into textures.
+void transparent_pass(Engine* engine);
+
+// Draws the full-screen fade quad and steps its alpha (at most once per frame,
+// steps at least 20 ms apart). Leaves GL_TEXTURE_2D disabled.
+void draw_fade(Engine* engine);
+
+// The debug displays of the current `geometry` mode (1..4; others draw nothing).
+void geometry_pass(Engine* engine);
+
+// Pacing adaptation after a drawn frame: moves frame_delay by 1 ms toward wantfps.
+void adapt_frame_delay(Engine* engine);

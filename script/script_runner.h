@@ -1,0 +1,37 @@
+// The ScriptRunner: loads and parses script.txt at start-up, runs it on the
+// script thread, and drains the CommandRing on the render thread once per frame.
+// Construction, drain, executeCommand and destruction run on the render thread;
+// the script thread touches only the syntax tree, the symbols and the ring.
+#pragma once
+
+#include <cstdint>
+
+#include "script/command_ring.h"
+
+struct Engine;
+
+class ScriptRunner {
+ public:
+  explicit ScriptRunner(Engine* engine);  // parses the script; starts the thread when it parsed
+  ~ScriptRunner();                        // running = 0; the thread is not joined
+  ScriptRunner(const ScriptRunner&) = delete;
+  ScriptRunner& operator=(const ScriptRunner&) = delete;
+
+  // Executes the commands pending when it began, when due. False when not yet
+  // due or after an unrecognised command.
+  bool drain();
+
+  // Runs one command on the render thread (the dispatcher). Returns 0 when
+  // handled (also when ignored), 1 when unrecognised; writes the result.
+  int executeCommand(int type, const char* name, float n, float a, float b, float c, float d,
+                     int32_t* result);
+
+  // True when no script thread ever started, or when it has ended and every
+  // command it posted has run.
+  bool finished() const;
+
+  Engine* engine;
+  uint8_t running = 0;     // 1 while the ring is drained
+  uint32_t next_due = 0;   // engine tick from which the next drain may run
+  int32_t interval = 10;   // milliseconds between drains
+};

@@ -1,0 +1,127 @@
+#include "tests/support/e2e.h"
+
+#include <FreeImage.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+DataFolder::DataFolder() {
+  std::string pattern = (fs::temp_directory_path() / "talpine-data-XXXXXX").string();
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (!mkdtemp(buffer.data())) std::abort();
+  path_ = std::string(buffer.data()) + "/";
+}
+
+DataFolder::~DataFolder() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+void DataFolder::write(const std::string& name, const std::string& content) const {
+  fs::path file = fs::path(path_) / name;
+  fs::create_directories(file.parent_path());
+  std::ofstream out(file, std::ios::binary);
+  out << content;
+}
+
+void RunResult::pixel(int x, int y, int* r, int* g, int* b) const {
+  size_t at = (static_cast<size_t>(y) * width + x) * 3;
+  *r = rgb.at(at);
+  *g = rgb.at(at + 1);
+  *b = rgb.at(at + 2);
+}
+
+static std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+static bool read_png(const std::string& path, RunResult* result) {
+  FIBITMAP* image = FreeImage_Load(FIF_PNG, path.c_str(), PNG_DEFAULT);
+  if (!image) return false;
+  FIBITMAP* rgb = FreeImage_ConvertTo24Bits(image);
+  FreeImage_Unload(image);
+  if (!rgb) return false;
+  result->width = static_cast<int>(FreeImage_GetWidth(rgb));
+  result->height = static_cast<int>(FreeImage_GetHeight(rgb));
+  result->rgb.resize(static_cast<size_t>(result->width) * result->height * 3);
+  for (int y = 0; y < result->height; ++y) {
+    // FreeImage rows are bottom-up and BGR.
+    const BYTE* row = FreeImage_GetScanLine(rgb, result->height - 1 - y);
+    for (int x = 0; x < result->width; ++x) {
+      size_t at = (static_cast<size_t>(y) * result->width + x) * 3;
+      result->rgb[at] = row[x * 3 + FI_RGBA_RED];
+      result->rgb[at + 1] = row[x * 3 + FI_RGBA_GREEN];
+      result->rgb[at + 2] = row[x * 3 + FI_RGBA_BLUE];
+    }
+  }
+  FreeImage_Unload(rgb);
+  return true;
+}
+
+RunResult run_talpine(const DataFolder& data, const std::vector<std::string>& args, bool screenshot,
+                      int timeout_seconds) {
+  RunResult result;
+  std::string out_path = data.path() + ".stdout";
+  std::string err_path = data.path() + ".stderr";
+  std::string shot_path = data.path() + ".screenshot.png";
+
+  std::vector<std::string> argv_strings = {TALPINE_BINARY, "--headless", "--data", data.path()};
+  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+  if (screenshot) {
+    argv_strings.push_back("--screenshot");
+    argv_strings.push_back(shot_path);
+  }
+
+  pid_t pid = fork();
+  if (pid == 0) {
+    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int in = open("/dev/null", O_RDONLY);
+    dup2(out, 1);
+    dup2(err, 2);
+    dup2(in, 0);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    std::vector<char*> argv;
+    for (auto& s : argv_strings) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+
+  int status = 0;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  while (true) {
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      result.timed_out = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (!result.timed_out && WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+
+  result.output = read_file(out_path);
+  result.errors = read_file(err_path);
+  if (screenshot && fs::exists(shot_path)) result.has_screenshot = read_png(shot_path, &result);
+  return result;
+}
