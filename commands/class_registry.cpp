@@ -1,0 +1,17 @@
+// The element classes the dispatcher knows. Each class defines its ClassType in
+// its own file (see commands/class_table.h); registering it is one line below.
+#include "commands/class_table.h"
+
+static ClassRegistry& registry() {
+  static ClassRegistry classes;
+  return classes;
+}
+
+const ClassRegistry& engine_classes() { return registry(); }
+
+// Declares the class's ClassType and adds it to the registry before main runs.
+#define REGISTER_CLASS(type) \
+  extern const ClassType type; \
+  [[maybe_unused]] static const bool registered_##type = (registry().add(type), true)
+
+// One line per class, for example: REGISTER_CLASS(light_class);

@@ -1,0 +1,275 @@
+#include "commands/scene_commands.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "commands/destroy_scene.h"
+#include "commands/keyword_match.h"
+#include "core/convert.h"
+#include "core/engine.h"
+#include "core/frame.h"
+#include "core/gl_context.h"
+#include "mesh/object.h"
+#include "resources/texture_manager.h"
+
+namespace {
+
+// The five values a0..a4 of a scene command, in script order.
+struct SceneArgs {
+  float a0, a1, a2, a3, a4;
+};
+
+using SceneHandler = void (*)(const CommandContext& context, const SceneArgs& a);
+
+// A scene flag is true when its truncation is not 0 (so 0.5 is false).
+bool scene_flag(float value) { return float_to_int(value) != 0; }
+
+constexpr double DEGREES_TO_RADIANS = 3.14159265359 / 180.0;
+
+// ---- program control --------------------------------------------------------
+
+void scene_start(const CommandContext& context, const SceneArgs&) { context.engine->running = 1; }
+
+// No further frame is drawn: the frame that runs this drain sees running cleared.
+void scene_stop(const CommandContext& context, const SceneArgs&) { context.engine->running = 0; }
+
+// ---- drawing, fog and projection --------------------------------------------
+
+void scene_draw(const CommandContext& context, const SceneArgs& a) {
+  Engine* engine = context.engine;
+  engine->draw_mode = scene_flag(a.a0) ? GL_TRIANGLES : GL_LINES;
+  for (cObject* object : engine->objects)
+    if (object) object->primitive = engine->draw_mode;
+}
+
+// Equal start and end switch fog off.
+void scene_fogrange(const CommandContext& context, const SceneArgs& a) {
+  context.engine->fog_start = a.a0;
+  context.engine->fog_end = a.a1;
+  apply_fog();
+}
+
+// Fog and clear colour; the alpha is 0 for both.
+void scene_fogcolor(const CommandContext& context, const SceneArgs& a) {
+  Engine* engine = context.engine;
+  engine->fog_color[0] = a.a0;
+  engine->fog_color[1] = a.a1;
+  engine->fog_color[2] = a.a2;
+  engine->fog_color[3] = 0.0f;
+  if (engine->hglrc) {
+    make_engine_current();
+    glClearColor(a.a0, a.a1, a.a2, 0.0f);
+  }
+  if (engine->fog_on) apply_fog();
+}
+
+void scene_fov(const CommandContext& context, const SceneArgs& a) {
+  set_projection(context.engine->near_clip, context.engine->far_clip, a.a0);
+}
+
+void scene_clip(const CommandContext& context, const SceneArgs& a) {
+  set_projection(a.a0, a.a1, context.engine->fov);
+}
+
+void scene_camera(const CommandContext&, const SceneArgs& a) { set_projection(a.a0, a.a1, a.a2); }
+
+// A running fade is stepped once at once and keeps its own colour and step; its
+// drawing is overwritten by the next frame's clear.
+void scene_fade(const CommandContext& context, const SceneArgs& a) {
+  Engine* engine = context.engine;
+  if (engine->fade_on) {
+    draw_fade(engine);
+    return;
+  }
+  engine->fade_on = 1;
+  engine->fade_color[0] = a.a0;
+  engine->fade_color[1] = a.a1;
+  engine->fade_color[2] = a.a2;
+  engine->fade_color[3] = a.a3;
+  engine->fade_step = a.a4;
+  engine->fade_next = 0;
+}
+
+// The viewport (not the window) takes the size; the next resize event sets the
+// client size again. Sizes of 0 or below would make the aspect NaN, and the
+// fields are 16 bits wide: such sizes are ignored.
+void scene_size(const CommandContext& context, const SceneArgs& a) {
+  if (!context.engine->hglrc) return;
+  int w = float_to_int(a.a0), h = float_to_int(a.a1);
+  if (w <= 0 || h <= 0 || w > INT16_MAX || h > INT16_MAX) return;
+  set_viewport(0.0, w, h);
+}
+
+// ---- work handed to resources -------------------------------------------------
+
+// The screenshot, font and texture-swap commands are accepted; their work lives
+// with the screenshot, font and render-buffer code and is called from here.
+void scene_save(const CommandContext&, const SceneArgs&) {}
+void scene_loadfont(const CommandContext&, const SceneArgs&) {}
+void scene_swaptex(const CommandContext&, const SceneArgs&) {}
+
+// A script's clean-up leaves the runner and its thread in place.
+void scene_cleanup(const CommandContext& context, const SceneArgs&) {
+  destroy_scene(context.classes, context.engine, /*at_shutdown=*/false);
+}
+
+// ---- pacing and debug displays ------------------------------------------------
+
+void scene_geometry(const CommandContext& context, const SceneArgs& a) {
+  context.engine->geometry = float_to_int(a.a0);
+}
+
+void scene_wantfps(const CommandContext& context, const SceneArgs& a) {
+  Engine* engine = context.engine;
+  engine->wantfps = float_to_int(a.a0);
+  engine->frame_delay = 0;
+  engine->frame_count = 0;
+  engine->fps = 0;
+}
+
+// ---- camera -----------------------------------------------------------------
+
+void scene_setspin(const CommandContext& context, const SceneArgs& a) {
+  place_on_orbit(context.engine, a.a0 + 90.0f, a.a1);
+}
+
+void scene_spincam(const CommandContext& context, const SceneArgs& a) {
+  Engine* engine = context.engine;
+  place_on_orbit(engine, engine->spin_yaw + a.a0, engine->spin_pitch + a.a1);
+}
+
+// The camera stands at -cam_pos; the script gives its own point with z flipped.
+void scene_position(const CommandContext& context, const SceneArgs& a) {
+  Engine* engine = context.engine;
+  engine->cam_pos[0] = -a.a0;
+  engine->cam_pos[1] = -a.a1;
+  engine->cam_pos[2] = a.a2;
+  mark_objects_dirty(engine);
+}
+
+void scene_rotation(const CommandContext& context, const SceneArgs& a) {
+  Engine* engine = context.engine;
+  engine->cam_rot[0] = -a.a0;
+  engine->cam_rot[1] = a.a1;
+  engine->cam_rot[2] = a.a2;
+  mark_objects_dirty(engine);
+}
+
+// ---- textures and the transparent pass ----------------------------------------
+
+// Modes 0..6 with their anisotropic and trilinear switches; every other value,
+// negative ones included, is mode 2. Applies to textures loaded afterwards.
+void scene_tfilter(const CommandContext& context, const SceneArgs& a) {
+  setTextureFilter(context.engine, float_to_int(a.a0));
+}
+
+// 0 disables the alpha test of the transparent pass.
+void scene_transp(const CommandContext& context, const SceneArgs& a) { context.engine->transp = a.a0; }
+
+// ---- camera control ---------------------------------------------------------
+
+void scene_keybd(const CommandContext& context, const SceneArgs& a) {
+  context.engine->keybd = scene_flag(a.a0) ? 1 : 0;
+}
+
+// Units per key step and degrees per key step or mouse pixel.
+void scene_speed(const CommandContext& context, const SceneArgs& a) {
+  context.engine->move_speed = a.a0;
+  context.engine->turn_speed = a.a1;
+}
+
+void scene_focus(const CommandContext& context, const SceneArgs& a) {
+  context.engine->focus = float_to_int(a.a0);
+}
+
+void scene_collide(const CommandContext& context, const SceneArgs& a) {
+  context.engine->collide = scene_flag(a.a0) ? 1 : 0;
+}
+
+void scene_vertical(const CommandContext& context, const SceneArgs& a) {
+  context.engine->vertical = scene_flag(a.a0) ? 1 : 0;
+}
+
+// Key codes are Win32 virtual-key numbers.
+void scene_key_rt(const CommandContext& context, const SceneArgs& a) { context.engine->key_rt = float_to_int(a.a0); }
+void scene_key_lf(const CommandContext& context, const SceneArgs& a) { context.engine->key_lf = float_to_int(a.a0); }
+void scene_key_up(const CommandContext& context, const SceneArgs& a) { context.engine->key_up = float_to_int(a.a0); }
+void scene_key_dn(const CommandContext& context, const SceneArgs& a) { context.engine->key_dn = float_to_int(a.a0); }
+
+// The scene has no environment cube map and no GPU programs: these are accepted
+// and change nothing.
+void scene_no_effect(const CommandContext&, const SceneArgs&) {}
+
+// In test order; a name holding two keywords runs the earlier one, so
+// "fogcolor" must stay ahead of "color" and the program keywords last.
+constexpr Keyword<SceneHandler> SCENE_COMMANDS[] = {
+    {"start", scene_start},
+    {"stop", scene_stop},
+    {"draw", scene_draw},
+    {"fogrange", scene_fogrange},
+    {"fogcolor", scene_fogcolor},
+    {"fov", scene_fov},
+    {"clip", scene_clip},
+    {"camera", scene_camera},
+    {"color", scene_fogcolor},
+    {"fade", scene_fade},
+    {"size", scene_size},
+    {"save", scene_save},
+    {"cleanup", scene_cleanup},
+    {"loadfont", scene_loadfont},
+    {"swaptex", scene_swaptex},
+    {"geometry", scene_geometry},
+    {"wantfps", scene_wantfps},
+    {"setspin", scene_setspin},
+    {"spincam", scene_spincam},
+    {"position", scene_position},
+    {"rotation", scene_rotation},
+    {"tfilter", scene_tfilter},
+    {"transp", scene_transp},
+    {"keybd", scene_keybd},
+    {"speed", scene_speed},
+    {"focus", scene_focus},
+    {"collide", scene_collide},
+    {"vertical", scene_vertical},
+    {"key_rt", scene_key_rt},
+    {"key_lf", scene_key_lf},
+    {"key_up", scene_key_up},
+    {"key_dn", scene_key_dn},
+    {"cubemap", scene_no_effect},
+    {"shader", scene_no_effect},
+    {"vprog", scene_no_effect},
+    {"fprog", scene_no_effect},
+    {"shadparm", scene_no_effect},
+    {"vpparm", scene_no_effect},
+    {"fpparm", scene_no_effect},
+};
+
+}  // namespace
+
+int run_scene_command(const CommandContext& context, const char* name, const CommandArgs& args) {
+  const auto* entry = match_keyword(SCENE_COMMANDS, name);
+  if (!entry) return 1;
+  entry->handler(context, SceneArgs{args.n, args.a, args.b, args.c, args.d});
+  return 0;
+}
+
+void place_on_orbit(Engine* engine, float yaw, float pitch) {
+  engine->spin_yaw = yaw;
+  engine->spin_pitch = pitch;
+  const float* p = engine->cam_pos;
+  engine->spin_radius = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+
+  double r = engine->spin_radius;
+  double pitch_rad = pitch * DEGREES_TO_RADIANS;
+  double yaw_rad = yaw * DEGREES_TO_RADIANS;
+  engine->cam_pos[0] = static_cast<float>(r * std::cos(pitch_rad) * std::cos(yaw_rad));
+  engine->cam_pos[1] = static_cast<float>(r * std::sin(pitch_rad));
+  engine->cam_pos[2] = static_cast<float>(-r * std::cos(pitch_rad) * std::sin(yaw_rad));
+
+  // Looking back at the origin from that point.
+  engine->cam_rot[0] = -pitch;
+  engine->cam_rot[1] = 90.0f - yaw;
+  engine->cam_rot[2] = 0.0f;
+  mark_objects_dirty(engine);
+}
