@@ -73,19 +73,29 @@ static bool read_png(const std::string& path, RunResult* result) {
   return true;
 }
 
+static std::string screenshot_path(const DataFolder& data) { return data.path() + ".screenshot.png"; }
+
 RunResult run_talpine(const DataFolder& data, const std::vector<std::string>& args, bool screenshot,
                       int timeout_seconds) {
+  std::vector<std::string> command = {"--headless", "--data", data.path()};
+  command.insert(command.end(), args.begin(), args.end());
+  if (screenshot) {
+    command.push_back("--screenshot");
+    command.push_back(screenshot_path(data));
+  }
+  RunResult result = run_talpine_raw(data, command, {}, timeout_seconds);
+  if (screenshot && fs::exists(screenshot_path(data))) result.has_screenshot = read_png(screenshot_path(data), &result);
+  return result;
+}
+
+RunResult run_talpine_raw(const DataFolder& data, const std::vector<std::string>& args,
+                          const std::vector<std::string>& environment, int timeout_seconds) {
   RunResult result;
   std::string out_path = data.path() + ".stdout";
   std::string err_path = data.path() + ".stderr";
-  std::string shot_path = data.path() + ".screenshot.png";
 
-  std::vector<std::string> argv_strings = {TALPINE_BINARY, "--headless", "--data", data.path()};
+  std::vector<std::string> argv_strings = {TALPINE_BINARY};
   argv_strings.insert(argv_strings.end(), args.begin(), args.end());
-  if (screenshot) {
-    argv_strings.push_back("--screenshot");
-    argv_strings.push_back(shot_path);
-  }
 
   pid_t pid = fork();
   if (pid == 0) {
@@ -98,6 +108,7 @@ RunResult run_talpine(const DataFolder& data, const std::vector<std::string>& ar
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    for (const std::string& variable : environment) putenv(const_cast<char*>(variable.c_str()));
     std::vector<char*> argv;
     for (auto& s : argv_strings) argv.push_back(s.data());
     argv.push_back(nullptr);
@@ -122,6 +133,5 @@ RunResult run_talpine(const DataFolder& data, const std::vector<std::string>& ar
 
   result.output = read_file(out_path);
   result.errors = read_file(err_path);
-  if (screenshot && fs::exists(shot_path)) result.has_screenshot = read_png(shot_path, &result);
   return result;
 }

@@ -39,3 +39,8 @@ struct RunResult {
 // `screenshot` is true, adds --screenshot into the folder and reads it back.
 RunResult run_talpine(const DataFolder& data, const std::vector<std::string>& args,
                       bool screenshot = false, int timeout_seconds = 120);
+
+// The same with extra environment variables ("NAME=value") for the child, and
+// without adding --headless and --data: `args` is the whole command line.
+RunResult run_talpine_raw(const DataFolder& data, const std::vector<std::string>& args,
+                          const std::vector<std::string>& environment, int timeout_seconds = 120);
