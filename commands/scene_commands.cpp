@@ -11,6 +11,8 @@
 #include "core/frame.h"
 #include "core/gl_context.h"
 #include "mesh/object.h"
+#include "resources/render_buffers.h"
+#include "resources/screenshot.h"
 #include "resources/texture_manager.h"
 
 namespace {
@@ -103,11 +105,16 @@ void scene_size(const CommandContext& context, const SceneArgs& a) {
 
 // ---- work handed to resources -------------------------------------------------
 
-// The screenshot, font and texture-swap commands are accepted; their work lives
-// with the screenshot, font and render-buffer code and is called from here.
-void scene_save(const CommandContext&, const SceneArgs&) {}
+void scene_save(const CommandContext& context, const SceneArgs&) { saveScreenshot(context.engine); }
+
+// Reloads the font; the numbers are ignored. Accepted until the font loader
+// joins the engine (it is called from here).
 void scene_loadfont(const CommandContext&, const SceneArgs&) {}
-void scene_swaptex(const CommandContext&, const SceneArgs&) {}
+
+// Exchanges two texture slots; numbers that name no in-use slot are ignored.
+void scene_swaptex(const CommandContext& context, const SceneArgs& a) {
+  swapTextureSlots(context.engine, a.a0, a.a1);
+}
 
 // A script's clean-up leaves the runner and its thread in place.
 void scene_cleanup(const CommandContext& context, const SceneArgs&) {
