@@ -4,6 +4,7 @@
 #include "commands/verbs.h"
 #include "core/engine.h"
 #include "script/command_ring.h"
+#include "script/script_runner.h"
 
 int dispatch_command(const CommandContext& context, int type, const char* name,
                      const CommandArgs& args, int32_t* result) {
@@ -27,4 +28,10 @@ int dispatch_command(const CommandContext& context, int type, const char* name,
     default:
       return 0;  // codes 17..49 and 54 and above do nothing
   }
+}
+
+int ScriptRunner::executeCommand(int type, const char* name, float n, float a, float b, float c,
+                                 float d, int32_t* result) {
+  const CommandContext context{engine, engine_classes()};
+  return dispatch_command(context, type, name, CommandArgs{n, a, b, c, d}, result);
 }
