@@ -1,7 +1,32 @@
 #include "mesh/scene_pass.h"
 
-#include "core/engine.h"
+#include <GL/gl.h>
 
-void scene_pass(Engine*) {
-  // No scene elements draw yet: objects, lights and the sky box plug in here.
+#include "core/engine.h"
+#include "mesh/object.h"
+
+void scene_pass(Engine* engine) {
+  // Lights are placed and the sky box drawn here once they exist.
+
+  // arrays on, texturing on, blending off
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glEnable(GL_TEXTURE_2D);
+  glDisable(GL_BLEND);
+  if (engine->object_count == 0) return;
+
+  // opaque pass: CSG operands are drawn by their operation
+  for (int i = 0; i < engine->object_count; ++i) {
+    cObject* object = engine->objects[i];
+    if (object && !object->csgMark) object->draw(0);
+  }
+
+  // Shadow volumes and CSG operations come here.
+
+  // blended pass, in slot order (no depth sorting)
+  for (int i = 0; i < engine->object_count; ++i) {
+    cObject* object = engine->objects[i];
+    if (object && object->blended) object->draw(1);
+  }
 }
