@@ -1,17 +1,55 @@
-// Placeholder until the interpreter lands: a runner that never starts a thread.
+// The ScriptRunner: reads script.txt from the data folder, parses it on the main
+// thread and, when it parsed without error, runs it on the script thread. The
+// frame calls drain(), which hands the pending commands to executeCommand.
 #include "script/script_runner.h"
 
+#include <ctime>
+#include <memory>
+#include <string>
+
 #include "core/engine.h"
+#include "platform/platform.h"
+#include "script/parser.h"
 
-ScriptRunner::ScriptRunner(Engine* owner) : engine(owner) { next_due = engine->now + interval; }
+ScriptRunner::ScriptRunner(Engine* owner) : engine(owner) {
+  next_due = engine->now + interval;
+  // The script's `random` starts from the calendar time in seconds.
+  uint32_t seed = static_cast<uint32_t>(std::time(nullptr));
 
-ScriptRunner::~ScriptRunner() { running = 0; }
+  // No script: an empty scene, no thread and no message.
+  FILE* file = platform::open_file(std::string(engine->data_path) + "script.txt", "r");
+  if (!file) return;
 
-bool ScriptRunner::drain() { return false; }
+  auto script = std::make_unique<Script>();
+  parse(file, script.get());
+  if (script->errors != 0) return;  // already reported, one message each
 
-bool ScriptRunner::finished() const { return true; }
-
-int ScriptRunner::executeCommand(int, const char*, float, float, float, float, float, int32_t* result) {
-  *result = 0;
-  return 1;
+  if (!thread_.start(std::move(script), seed)) {
+    platform::post_quit();
+    return;
+  }
+  running = 1;
 }
+
+ScriptRunner::~ScriptRunner() {
+  running = 0;
+  thread_.stop();
+}
+
+bool ScriptRunner::drain() {
+  if (!running) return false;
+  // Tick counts wrap at 2^32 ms: compare by difference.
+  if (static_cast<int32_t>(engine->now - next_due) < 0) return false;
+  next_due = engine->now + interval;
+
+  bool recognised = thread_.drain([this](int type, const char* name, const float* args, int32_t* result) {
+    return executeCommand(type, name, args[0], args[1], args[2], args[3], args[4], result);
+  });
+  if (!recognised) {
+    running = 0;  // the slot stays pending; nothing is drained again
+    return false;
+  }
+  return true;
+}
+
+bool ScriptRunner::finished() const { return !thread_.started() || thread_.finished(); }

@@ -7,13 +7,14 @@
 #include <cstdint>
 
 #include "script/command_ring.h"
+#include "script/script_thread.h"
 
 struct Engine;
 
 class ScriptRunner {
  public:
   explicit ScriptRunner(Engine* engine);  // parses the script; starts the thread when it parsed
-  ~ScriptRunner();                        // running = 0; the thread is not joined
+  ~ScriptRunner();                        // running = 0; the thread is told to stop, not joined
   ScriptRunner(const ScriptRunner&) = delete;
   ScriptRunner& operator=(const ScriptRunner&) = delete;
 
@@ -34,4 +35,7 @@ class ScriptRunner {
   uint8_t running = 0;     // 1 while the ring is drained
   uint32_t next_due = 0;   // engine tick from which the next drain may run
   int32_t interval = 10;   // milliseconds between drains
+
+ private:
+  ScriptThread thread_;    // the script thread and the ring; not started when the script did not parse
 };
