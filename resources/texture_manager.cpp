@@ -73,24 +73,27 @@ static std::string data_file(const Engine* engine, const char* name, const char*
   return std::string(engine->data_path) + name + "." + extension;
 }
 
-// Brings any image to an 8-, 24- or 32-bit standard bitmap. 8-bit images stay
-// as they are (a palette image gives its raw indices); everything else (1- and
-// 4-bit, 16-bit grey or colour, 48/64-bit, float, CMYK) becomes 24 bits, or 32
-// when it carries alpha, since uploading those as they are would read past
-// their pixels. Returns the image to use: `image` itself or a new one.
+// Brings any image to an 8-, 24- or 32-bit standard bitmap. 8-, 24- and 32-bit
+// images stay as they are (an 8-bit palette image gives its raw indices);
+// everything else (1- and 4-bit, 16-bit grey or colour, 48/64-bit, float,
+// CMYK) becomes 24 bits, or 32 when it carries alpha, since uploading those as
+// they are would read past their pixels. Returns `image` itself or a new one.
 static FIBITMAP* to_standard_depth(FIBITMAP* image) {
   FREE_IMAGE_TYPE type = FreeImage_GetImageType(image);
   FIBITMAP* standard = image;
-  if (type != FIT_BITMAP) {
+  bool deep = type != FIT_BITMAP;
+  if (deep) {
     bool alpha = type == FIT_RGBA16 || type == FIT_RGBAF;
     standard = alpha ? FreeImage_ConvertTo32Bits(image) : nullptr;
     if (!standard && (type == FIT_RGB16 || type == FIT_RGBF)) standard = FreeImage_ConvertTo24Bits(image);
+    // 16-bit grey keeps its high byte (a linear rescale would stretch it).
+    if (!standard && type == FIT_UINT16) standard = FreeImage_ConvertTo8Bits(image);
     if (!standard) standard = FreeImage_ConvertToType(image, FIT_BITMAP, TRUE);
     if (!standard) return nullptr;
   }
   unsigned bpp = FreeImage_GetBPP(standard);
   bool cmyk = FreeImage_GetColorType(standard) == FIC_CMYK;
-  if ((bpp == 8 || bpp == 24 || bpp == 32) && !cmyk) return standard;
+  if ((bpp == 8 || bpp == 24 || bpp == 32) && !cmyk && !deep) return standard;
   FIBITMAP* converted = FreeImage_IsTransparent(standard) ? FreeImage_ConvertTo32Bits(standard)
                                                           : FreeImage_ConvertTo24Bits(standard);
   if (standard != image) FreeImage_Unload(standard);
