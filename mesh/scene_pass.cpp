@@ -3,10 +3,12 @@
 #include <GL/gl.h>
 
 #include "core/engine.h"
+#include "lighting/light.h"
 #include "mesh/object.h"
 
 void scene_pass(Engine* engine) {
-  // Lights are placed and the sky box drawn here once they exist.
+  updateLights(engine);
+  // The sky box is drawn here once it exists.
 
   // arrays on, texturing on, blending off
   glEnableClientState(GL_VERTEX_ARRAY);

@@ -23,7 +23,7 @@ static void record_buffer(Engine* engine, int slot, int width, int height) {
 int newBufferTexture(Engine* engine, const uint8_t* pixels, int width, int height) {
   make_engine_current();
   int slot = findFreeTextureSlot(engine);
-  if (slot < 0) return 0;
+  if (slot < 0 || !engine->hglrc) return 0;
   TextureSlot& entry = engine->textures[slot];
   glGenTextures(1, &entry.glName);
   glBindTexture(GL_TEXTURE_2D, entry.glName);
@@ -36,7 +36,7 @@ int newBufferTexture(Engine* engine, const uint8_t* pixels, int width, int heigh
 
 bool rebuildBufferTexture(Engine* engine, int slot) {
   // Slot 0 is what a failed creation stored: it means "no buffer", not the font.
-  if (slot <= 0 || slot >= MAX_TEXTURES) return false;
+  if (slot <= 0 || slot >= MAX_TEXTURES || !engine->hglrc) return false;
   TextureSlot& entry = engine->textures[slot];
   if (entry.glName != 0 || entry.inUse) {
     if (entry.glName != 0) glDeleteTextures(1, &entry.glName);

@@ -242,7 +242,8 @@ void setTextureFilter(Engine* engine, int mode) {
 // ---- loading by name --------------------------------------------------------
 
 int loadTexture(Engine* engine, const char* name, int wrap) {
-  if (std::strlen(name) >= static_cast<size_t>(TEXTURE_NAME_SIZE)) return 0;
+  // Without a GL context there is nothing to upload into.
+  if (!engine->hglrc || std::strlen(name) >= static_cast<size_t>(TEXTURE_NAME_SIZE)) return 0;
   int found = findTexture(engine, name);
   if (found >= 0) return found;
 
