@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "commands/destroy_scene.h"
@@ -19,6 +20,8 @@ namespace {
 std::vector<std::string> destroyed;  // "<class><slot>" in destruction order
 
 struct Item {
+  Item(std::string made_as, int number, float start_value = 0)
+      : kind(std::move(made_as)), slot(number), value(start_value) {}
   std::string kind;
   int slot = 0;
   uint8_t active = 1;
@@ -43,7 +46,7 @@ struct StandInLight {
   static int32_t* count(Engine*) { return &light_count; }
   static constexpr ClassKeyword<Item> keywords[] = {{"active", set_active}, {"value", set_value}};
   static Item* construct(Engine*, int slot, const CommandArgs& args) {
-    return new Item{"light", slot, 1, args.n};
+    return new Item("light", slot, args.n);
   }
   static void destroy(Item* item) { delete item; }
 };
@@ -59,7 +62,7 @@ struct StandInTexgfx {
   static Item** slots(Engine*) { return texgfx_table; }
   static int32_t* count(Engine*) { return &texgfx_count; }
   static constexpr ClassKeyword<Item> keywords[] = {{"active", set_active}};
-  static Item* construct(Engine*, int slot, const CommandArgs&) { return new Item{"texgfx", slot}; }
+  static Item* construct(Engine*, int slot, const CommandArgs&) { return new Item("texgfx", slot); }
   static void destroy(Item* item) { delete item; }
   static int unmatched(Item&, const char*, const CommandArgs&, int32_t*) { return 0; }
 };
@@ -73,7 +76,7 @@ struct StandInBlur {
   static constexpr int capacity = 1;
   static Item** slots(Engine*) { return &blur_slot; }
   static constexpr ClassKeyword<Item> keywords[] = {{"active", set_active}};
-  static Item* construct(Engine*, int, const CommandArgs&) { return new Item{"blur", 0}; }
+  static Item* construct(Engine*, int, const CommandArgs&) { return new Item("blur", 0); }
   static void destroy(Item* item) { delete item; }
 };
 
@@ -87,7 +90,7 @@ struct StandInSkybox {
   static constexpr int capacity = 1;
   static Item** slots(Engine*) { return &skybox_slot; }
   static constexpr ClassKeyword<Item> keywords[] = {{"size", set_value_from_first}};
-  static Item* construct(Engine*, int, const CommandArgs&) { return new Item{"skybox", 0}; }
+  static Item* construct(Engine*, int, const CommandArgs&) { return new Item("skybox", 0); }
   static void destroy(Item* item) { delete item; }
   static int unmatched(Item& item, const char* name, const CommandArgs&, int32_t*) {
     item.last_unmatched = name;
@@ -104,7 +107,7 @@ struct StandInRadio {
   static constexpr int capacity = 1;
   static Item** slots(Engine*) { return &radio_slot; }
   static constexpr ClassKeyword<Item> keywords[] = {{"calc", set_value}};
-  static Item* construct(Engine*, int, const CommandArgs&) { return new Item{"radio", 0}; }
+  static Item* construct(Engine*, int, const CommandArgs&) { return new Item("radio", 0); }
   static void destroy(Item* item) { delete item; }
   static constexpr bool replace_on_new = true;
 };
