@@ -158,3 +158,19 @@ TEST(Tokens, EndOfInputIsZeroAndStaysZero) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Tokens, AFailedReadIsFatalWithExitStatusTwo) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        // A folder opens for reading but cannot be read.
+        Lexer lexer(std::fopen("/", "r"));
+        TokenValue value{};
+        lexer.next_token(&value);
+      },
+      testing::ExitedWithCode(2), "input in flex scanner failed");
+}
+
+}  // namespace

@@ -32,16 +32,6 @@ TEST(Parsing, EmptyScriptIsOneEmptyNode) {
   EXPECT_EQ(script->errors, 0);
 }
 
-TEST(Parsing, StatementsFormALeftLeaningChain) {
-  auto script = parse_text("a = 1; b = 2; c = 3;");
-  SyntaxNode* node = script->root;
-  int depth = 0;
-  for (; node->kind == N_SEQ; node = node->child[0]) ++depth;
-  EXPECT_EQ(depth, 3);
-  EXPECT_EQ(node->kind, N_EMPTY);
-  EXPECT_EQ(script->root->child[1]->child[0]->child[0]->symbol->name, "c");
-}
-
 TEST(Parsing, AssignmentBindsTighterThanComparison) {
   auto script = parse_text("x = 1 == 1;");
   SyntaxNode* statement = last_statement(*script);
@@ -51,16 +41,6 @@ TEST(Parsing, AssignmentBindsTighterThanComparison) {
   ASSERT_EQ(compare->child[0]->kind, N_ASSIGN);
   EXPECT_EQ(compare->child[0]->child[0]->kind, N_LVALUE);
   EXPECT_EQ(compare->child[1]->kind, N_NUM);
-}
-
-TEST(Parsing, UnaryAndArithmeticPrecedence) {
-  auto script = parse_text("x = -a * b + c % d;");
-  SyntaxNode* assign = last_statement(*script)->child[0];
-  SyntaxNode* sum = assign->child[1];
-  ASSERT_EQ(sum->kind, N_ADD);
-  EXPECT_EQ(sum->child[0]->kind, N_MUL);
-  EXPECT_EQ(sum->child[0]->child[0]->kind, N_NEG);
-  EXPECT_EQ(sum->child[1]->kind, N_REM);
 }
 
 TEST(Parsing, SceneStatementCarriesIndexNameAndArguments) {
