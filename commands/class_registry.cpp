@@ -17,3 +17,4 @@ const ClassRegistry& engine_classes() { return registry(); }
 // One line per class, for example: REGISTER_CLASS(light_class);
 REGISTER_CLASS(object_class);
 REGISTER_CLASS(light_class);
+REGISTER_CLASS(shadow_class);

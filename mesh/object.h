@@ -46,6 +46,10 @@ struct MaterialGroup {
   // Written by the lightmap baker: per triangle corner (s, t, 0, q) in lightmap
   // pixels with q = lightmap size, 12 values per triangle. Empty: none.
   std::vector<int32_t> lightmapCoords;
+  // Shadow volumes: 4 ints per triangle, made on first use: the neighbours across
+  // edges 0..2 (-1: open), then the facing flag for the light being processed
+  // in the lowest byte.
+  std::vector<int32_t> adjacency;
   uint32_t indexBuffer = 0;           // GL element buffer
 };
 

@@ -4,6 +4,7 @@
 
 #include "core/engine.h"
 #include "lighting/light.h"
+#include "lighting/shadow.h"
 #include "mesh/object.h"
 
 void scene_pass(Engine* engine) {
@@ -24,7 +25,8 @@ void scene_pass(Engine* engine) {
     if (object && !object->csgMark) object->draw(0);
   }
 
-  // Shadow volumes and CSG operations come here.
+  // Shadow volumes, then CSG operations (which share the stencil counts).
+  shadowPass(engine);
 
   // blended pass, in slot order (no depth sorting)
   for (int i = 0; i < engine->object_count; ++i) {
