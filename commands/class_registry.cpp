@@ -18,3 +18,4 @@ const ClassRegistry& engine_classes() { return registry(); }
 REGISTER_CLASS(object_class);
 REGISTER_CLASS(light_class);
 REGISTER_CLASS(shadow_class);
+REGISTER_CLASS(csg_class);

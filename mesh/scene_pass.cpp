@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "core/engine.h"
+#include "lighting/csg.h"
 #include "lighting/light.h"
 #include "lighting/shadow.h"
 #include "mesh/object.h"
@@ -27,6 +28,7 @@ void scene_pass(Engine* engine) {
 
   // Shadow volumes, then CSG operations (which share the stencil counts).
   shadowPass(engine);
+  csgPass(engine);
 
   // blended pass, in slot order (no depth sorting)
   for (int i = 0; i < engine->object_count; ++i) {
