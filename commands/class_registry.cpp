@@ -19,3 +19,4 @@ REGISTER_CLASS(object_class);
 REGISTER_CLASS(light_class);
 REGISTER_CLASS(shadow_class);
 REGISTER_CLASS(csg_class);
+REGISTER_CLASS(particle_class);

@@ -5,7 +5,9 @@
 #include "core/clock.h"
 #include "core/convert.h"
 #include "core/engine.h"
+#include "effects/particles.h"
 #include "mesh/object.h"
+#include "mesh/object_render.h"
 #include "mesh/scene_pass.h"
 #include "platform/platform.h"
 #include "script/script_runner.h"
@@ -113,8 +115,9 @@ void transparent_pass(Engine* engine) {
     glAlphaFunc(GL_GEQUAL, engine->transp);
   }
 
-  // The frustum planes are recomputed here for the flares and particle
-  // systems, which then draw in slot order.
+  // Frustum planes for the flares and particle systems, then each in slot order.
+  computeFrustum(engine);
+  drawParticles(engine);
 
   // Restore
   glDepthMask(GL_TRUE);

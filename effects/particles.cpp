@@ -1,0 +1,332 @@
+#include "effects/particles.h"
+
+#include <GL/gl.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/convert.h"
+#include "core/engine.h"
+#include "mesh/object.h"
+#include "mesh/object_render.h"
+#include "script/command_ring.h"
+
+namespace {
+
+// rand() mod n for a range that may have come out empty (life <= 0, a volume
+// between -2 and -1): such a range holds one value, 0.
+int draw_below(int n) { return n > 0 ? std::rand() % n : 0; }
+
+void random_colour(float colour[4]) {
+  colour[0] = static_cast<float>(std::rand() % 101) / 100.0f;
+  colour[1] = static_cast<float>(std::rand() % 101) / 100.0f;
+  colour[2] = static_cast<float>(std::rand() % 101) / 100.0f;
+  colour[3] = 1.0f;
+}
+
+// Camera right and up axes in the current modelview frame, scaled to `size`.
+void billboard_axes(float size, float right[3], float up[3]) {
+  float m[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  right[0] = size * m[0];
+  right[1] = size * m[4];
+  right[2] = size * m[8];
+  up[0] = size * m[1];
+  up[1] = size * m[5];
+  up[2] = size * m[9];
+}
+
+void bind_texture_slot(const Engine* engine, int slot) {
+  GLuint name = (slot >= 0 && slot < MAX_TEXTURES) ? engine->textures[slot].glName : 0;
+  glBindTexture(GL_TEXTURE_2D, name);
+}
+
+// The vertex of an emitter point, or null when the object no longer has that
+// part or vertex (deleted, or another mesh loaded in the slot).
+const float* point_vertex(const cObject* target, const EmitterPoint& point, const MeshPart** part_out) {
+  if (point.part < 0 || point.part >= target->partCount ||
+      point.part >= static_cast<int>(target->parts.size()))
+    return nullptr;
+  const MeshPart& part = target->parts[point.part];
+  if (point.vertex < 0 || point.vertex >= part.vertexCount ||
+      static_cast<size_t>(point.vertex) * 3 + 2 >= part.positions.size())
+    return nullptr;
+  *part_out = &part;
+  return &part.positions[point.vertex * 3];
+}
+
+// ---- the commands; the system number is args.n, the values args.a .. args.d ----
+
+void particle_active(cParticle& p, const CommandArgs& args) { p.active = float_to_int(args.a) != 0; }
+
+void particle_total(cParticle& p, const CommandArgs& args) {
+  p.total = static_cast<int16_t>(float_to_int(args.a));
+  p.allocatePool();  // `emitted` stays as it was
+}
+
+void particle_rgb1(cParticle& p, const CommandArgs& args) {
+  p.rgb1[0] = args.a;
+  p.rgb1[1] = args.b;
+  p.rgb1[2] = args.c;
+  p.rgb1[3] = 1.0f;
+  // Immortal particles are recoloured at once; they would never pick it up.
+  if (p.dead == 0 && p.particles)
+    for (int k = 0; k < p.total; ++k) std::memcpy(p.particles[k].colour, p.rgb1, sizeof p.rgb1);
+}
+
+void particle_rgb2(cParticle& p, const CommandArgs& args) {
+  p.rgb2[0] = args.a;
+  p.rgb2[1] = args.b;
+  p.rgb2[2] = args.c;
+  p.rgb2[3] = 1.0f;
+}
+
+void particle_size(cParticle& p, const CommandArgs& args) { p.size = args.a; }
+
+void particle_test(cParticle& p, const CommandArgs& args) {
+  int mode = float_to_int(args.a);
+  if (mode == 0 || mode == 1) p.test = mode;
+}
+
+void particle_blend(cParticle& p, const CommandArgs& args) { p.blend = float_to_int(args.a) != 0; }
+void particle_texture(cParticle& p, const CommandArgs& args) {
+  p.texture = static_cast<int16_t>(float_to_int(args.a));
+}
+void particle_life(cParticle& p, const CommandArgs& args) {
+  p.life = static_cast<int16_t>(float_to_int(args.a));
+}
+void particle_dead(cParticle& p, const CommandArgs& args) { p.dead = float_flag(args.a) ? 1 : 0; }
+
+void particle_direct(cParticle& p, const CommandArgs& args) {
+  p.direct[0] = args.a;
+  p.direct[1] = args.b;
+  p.direct[2] = args.c;
+}
+
+void particle_accel(cParticle& p, const CommandArgs& args) {
+  p.accel[0] = args.a;
+  p.accel[1] = args.b;
+  p.accel[2] = args.c;
+}
+
+void particle_radius(cParticle& p, const CommandArgs& args) { p.radius = args.a; }
+void particle_speed(cParticle& p, const CommandArgs& args) {
+  p.speed = static_cast<int16_t>(float_to_int(args.a));
+}
+
+void particle_volume(cParticle& p, const CommandArgs& args) {
+  p.volume[0] = 2.0f * args.a;
+  p.volume[1] = 2.0f * args.b;
+  p.volume[2] = 2.0f * args.c;
+}
+
+void particle_casual(cParticle& p, const CommandArgs& args) { p.casual = float_flag(args.a); }
+
+void particle_single(cParticle& p, const CommandArgs& args) {
+  p.emitSingle(float_to_int(args.a), args.b, args.c, args.d);
+}
+
+// "space" 0 puts the particles in world space.
+void particle_space(cParticle& p, const CommandArgs& args) { p.worldSpace = args.a == 0.0f; }
+
+void particle_add(cParticle& p, const CommandArgs& args) {
+  if (p.pointCount >= PARTICLE_POINT_LIMIT) return;
+  p.object = float_to_int(args.a);
+  EmitterPoint& point = p.points[p.pointCount];
+  point.part = static_cast<int16_t>(float_to_int(args.b));
+  point.vertex = static_cast<int16_t>(float_to_int(args.c));
+  p.pointOffsets[p.pointCount][0] = 0;
+  p.pointOffsets[p.pointCount][1] = 0;
+  p.pointOffsets[p.pointCount][2] = 0;
+  p.pointCount += 1;
+}
+
+void particle_offset(cParticle& p, const CommandArgs& args) {
+  int i = float_to_int(args.a);
+  if (i < 0 || i > PARTICLE_POINT_LIMIT) return;
+  // Whole units, as 16-bit values.
+  p.pointOffsets[i][0] = static_cast<int16_t>(float_to_int(args.b));
+  p.pointOffsets[i][1] = static_cast<int16_t>(float_to_int(args.c));
+  p.pointOffsets[i][2] = static_cast<int16_t>(float_to_int(args.d));
+}
+
+void particle_position(cParticle& p, const CommandArgs& args) {
+  p.position[0] = args.a;
+  p.position[1] = args.b;
+  p.position[2] = -args.c;
+}
+
+void particle_rotation(cParticle& p, const CommandArgs& args) {
+  p.rotation[0] = args.a;
+  p.rotation[1] = args.b;
+  p.rotation[2] = args.c;
+}
+
+struct ParticleClass {
+  using Element = cParticle;
+  static constexpr const char* name = "cParticle";
+  static constexpr int type_code = CMD_PARTICLE;
+  static constexpr int capacity = MAX_ELEMENTS;
+  static cParticle** slots(Engine* e) { return e->particles; }
+  static int32_t* count(Engine* e) { return &e->particle_count; }
+  // The order is part of the script interface.
+  static constexpr ClassKeyword<cParticle> keywords[] = {
+      {"active", particle_active},     {"total", particle_total},   {"rgb1", particle_rgb1},
+      {"rgb2", particle_rgb2},         {"size", particle_size},     {"test", particle_test},
+      {"blend", particle_blend},       {"texture", particle_texture}, {"life", particle_life},
+      {"dead", particle_dead},         {"direct", particle_direct}, {"accel", particle_accel},
+      {"radius", particle_radius},     {"speed", particle_speed},   {"volume", particle_volume},
+      {"casual", particle_casual},     {"single", particle_single}, {"space", particle_space},
+      {"add", particle_add},           {"offset", particle_offset}, {"position", particle_position},
+      {"rotation", particle_rotation},
+  };
+  static void destroy(cParticle* p) {
+    p->active = false;
+    delete p;
+  }
+  // `new cParticle(n)`: n is the object to attach to, -1 for none.
+  static cParticle* construct(Engine* e, int, const CommandArgs& args) {
+    auto* p = new cParticle(e);
+    p->object = float_to_int(args.n);
+    return p;
+  }
+};
+
+}  // namespace
+
+cParticle::cParticle(Engine* owner) : nextTick(owner->now + 10), engine(owner) { allocatePool(); }
+
+cParticle::~cParticle() { delete[] particles; }
+
+void cParticle::allocatePool() {
+  delete[] particles;
+  particles = total > 0 ? new Particle[total]() : nullptr;
+}
+
+void cParticle::emit(Particle& p) {
+  p.life = draw_below(life) + 1;
+  if (casual) random_colour(rgb1);
+  if (single) return;  // lives again where it died
+  std::memcpy(p.colour, rgb1, sizeof rgb1);
+  p.drift[0] = p.drift[1] = p.drift[2] = 0;
+  for (int c = 0; c < 4; ++c) p.colourStep[c] = (rgb2[c] - rgb1[c]) / static_cast<float>(p.life);
+  // Whole-unit lattice across the box, centred on the origin.
+  for (int a = 0; a < 3; ++a)
+    p.position[a] = static_cast<float>(draw_below(float_to_int(volume[a] + 1.0f))) + position[a] - volume[a] * 0.5f;
+  for (int a = 0; a < 3; ++a)
+    p.velocity[a] = (static_cast<float>(std::rand() % 100) / 50.0f - 1.0f) * radius;
+}
+
+void cParticle::emitSingle(int i, float x, float y, float z) {
+  if (!particles || i < 0 || i >= total) return;
+  single = true;
+  Particle& p = particles[i];
+  p.position[0] = position[0] + x;
+  p.position[1] = position[1] + y;
+  p.position[2] = position[2] + z;
+  p.life = draw_below(life) + 1;
+  if (casual) random_colour(rgb1);
+  std::memcpy(p.colour, rgb1, sizeof rgb1);
+  p.drift[0] = p.drift[1] = p.drift[2] = 0;
+  for (int c = 0; c < 4; ++c) p.colourStep[c] = (rgb2[c] - rgb1[c]) / static_cast<float>(p.life);
+}
+
+void cParticle::emissionPass(const float right[3], const float up[3]) {
+  if (!particles) return;
+  const bool tick_due = engine->now >= nextTick;
+  const int32_t window_start = emitted;
+  for (int k = 0; k < total; ++k) {
+    // The window grows by perStep + 1 slots a pass until the pool is in play.
+    if (emitted < total && k > window_start + perStep) break;
+    emitted = k + 1;
+    Particle& p = particles[k];
+    if (p.life == 0) {
+      emit(p);  // at once, drawn from the next pass
+      continue;
+    }
+    if (tick_due) {
+      p.life -= dead;
+      for (int a = 0; a < 3; ++a) p.position[a] += p.velocity[a] + direct[a] + p.drift[a];
+      for (int a = 0; a < 3; ++a) p.drift[a] += accel[a];
+      for (int c = 0; c < 4; ++c) p.colour[c] += p.colourStep[c];
+    }
+    const float* x = p.position;
+    glColor4fv(p.colour);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 1);
+    glVertex3f(x[0] - right[0] + up[0], x[1] - right[1] + up[1], x[2] - right[2] + up[2]);
+    glTexCoord2f(1, 1);
+    glVertex3f(x[0] + right[0] + up[0], x[1] + right[1] + up[1], x[2] + right[2] + up[2]);
+    glTexCoord2f(1, 0);
+    glVertex3f(x[0] + right[0] - up[0], x[1] + right[1] - up[1], x[2] + right[2] - up[2]);
+    glTexCoord2f(0, 0);
+    glVertex3f(x[0] - right[0] - up[0], x[1] - right[1] - up[1], x[2] - right[2] - up[2]);
+    glEnd();
+    addFrameTriangles(engine, 2);
+  }
+}
+
+void cParticle::drawAttached(cObject* target) {
+  if (!worldSpace) target->applyTransform();  // pushes the modelview matrix
+  float right[3], up[3];
+  billboard_axes(size, right, up);
+  const float* m = target->worldMatrix;
+  for (int i = 0; i < pointCount; ++i) {
+    const MeshPart* part = nullptr;
+    const float* vertex = point_vertex(target, points[i], &part);
+    if (!vertex || !part->visible) continue;  // a point the mesh no longer has is skipped
+    float local[3];
+    for (int a = 0; a < 3; ++a) local[a] = vertex[a] + pointOffsets[i][a];
+    if (worldSpace) {
+      for (int a = 0; a < 3; ++a) position[a] = m[a] * local[0] + m[4 + a] * local[1] + m[8 + a] * local[2] + m[12 + a];
+    } else {
+      for (int a = 0; a < 3; ++a) position[a] = local[a];
+    }
+    emissionPass(right, up);
+  }
+  if (!worldSpace) glPopMatrix();
+}
+
+int cParticle::draw() {
+  if (!active) return 0;
+
+  // depth and culling
+  if (object == -1 && test != 1 && !pointInFrustum(engine->frustum, position)) return 0;
+  if (test != 1) glDisable(GL_DEPTH_TEST);
+
+  // texture and blending
+  bind_texture_slot(engine, texture);
+  if (!blend) glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+  if (object == -1) {
+    glPushMatrix();
+    glRotatef(rotation[0], 1.0f, 0.0f, 0.0f);
+    glRotatef(rotation[1], 0.0f, 1.0f, 0.0f);
+    glRotatef(rotation[2], 0.0f, 0.0f, 1.0f);
+    float right[3], up[3];
+    billboard_axes(size, right, up);
+    emissionPass(right, up);
+    glPopMatrix();
+  } else {
+    // A missing object draws nothing, like an inactive or invisible one.
+    cObject* target = (object >= 0 && object < MAX_ELEMENTS) ? engine->objects[object] : nullptr;
+    if (target && target->active && target->visible) drawAttached(target);
+  }
+
+  // tick, after every emission pass of this call has applied it
+  if (engine->now >= nextTick) nextTick = engine->now + static_cast<uint32_t>(speed);
+
+  // restore the pass's state
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  glDepthMask(GL_FALSE);
+  glEnable(GL_DEPTH_TEST);
+  return total;
+}
+
+void drawParticles(Engine* engine) {
+  int count = engine->particle_count < MAX_ELEMENTS ? engine->particle_count : MAX_ELEMENTS;
+  for (int slot = 0; slot < count; ++slot)
+    if (cParticle* p = engine->particles[slot]) p->draw();
+}
+
+const ClassType particle_class = class_type<ParticleClass>();
