@@ -2,7 +2,7 @@
 
 #include "commands/class_table.h"
 #include "core/engine.h"
-#include "resources/texture_manager.h"
+#include "resources/font.h"
 #include "script/command_ring.h"
 #include "script/script_runner.h"
 
@@ -50,10 +50,8 @@ void destroy_scene(const ClassRegistry& classes, Engine* engine, bool at_shutdow
   engine->deform_count = 0;
   engine->framer_count = 0;
 
-  // The font: its texture here; its character and kerning blocks belong to the
-  // font loader, which frees them when it reloads or the engine ends.
-  releaseTextureSlot(engine, engine->font_texture);
-  engine->font_texture = 0;
+  // The font: its character and kerning tables and its texture.
+  freeFont(engine);
 
   if (at_shutdown && engine->script_runner) {
     delete engine->script_runner;

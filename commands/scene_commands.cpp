@@ -11,6 +11,7 @@
 #include "core/frame.h"
 #include "core/gl_context.h"
 #include "mesh/object.h"
+#include "resources/font.h"
 #include "resources/render_buffers.h"
 #include "resources/screenshot.h"
 #include "resources/texture_manager.h"
@@ -107,9 +108,8 @@ void scene_size(const CommandContext& context, const SceneArgs& a) {
 
 void scene_save(const CommandContext& context, const SceneArgs&) { saveScreenshot(context.engine); }
 
-// Reloads the font; the numbers are ignored. Accepted until the font loader
-// joins the engine (it is called from here).
-void scene_loadfont(const CommandContext&, const SceneArgs&) {}
+// Reloads the font; the numbers are ignored.
+void scene_loadfont(const CommandContext& context, const SceneArgs&) { loadFont(context.engine); }
 
 // Exchanges two texture slots; numbers that name no in-use slot are ignored.
 void scene_swaptex(const CommandContext& context, const SceneArgs& a) {

@@ -7,6 +7,7 @@
 #include "core/engine.h"
 #include "mesh/object.h"
 #include "platform/platform.h"
+#include "resources/font.h"
 #include "resources/texture_manager.h"
 
 PFNGLGENBUFFERSARBPROC glGenBuffersARB_ = nullptr;
@@ -102,7 +103,7 @@ bool open_window_and_context(const WindowRect& rect) {
   set_viewport(0.0, -1, -1);
 
   clearTextures(engine);
-  // The default font loads here once the font display exists.
+  loadFont(engine);
 
   engine->frame_delay = 0;
   engine->frame_count = 0;
