@@ -6,6 +6,7 @@
 #include "core/convert.h"
 #include "core/engine.h"
 #include "effects/particles.h"
+#include "mesh/buffer_refresh.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
 #include "mesh/scene_pass.h"
@@ -14,9 +15,12 @@
 
 // Every animated element advances on every call, drawn or not, so that timing
 // (measured against `now`) keeps the loop's rate when drawing is paced.
-static void update_step(Engine*) {
+static void update_step(Engine* engine) {
   // Animators, water, fluid surfaces, render-target flip-books and deformers
   // advance here, in that order, as they join the engine.
+
+  // What they changed in memory reaches the GPU before anything draws.
+  refreshStaleBuffers(engine);
 }
 
 static void apply_camera(Engine* engine) {

@@ -102,6 +102,7 @@ struct cObject {
   float localCorners[8][3] = {};
   float worldCorners[8][3] = {};
   uint8_t dirty = 1;      // placement or shape changed during this frame
+  uint8_t buffersStale = 0;  // arrays edited by an effect; re-sent once before drawing (mesh/buffer_refresh.h)
   char name[OBJECT_NAME_SIZE] = {};
 
   // Fills the object from data folder + name: .gfx, else .3ds, else .obj.
