@@ -149,8 +149,10 @@ bool cObject::readGfx(const char* path) {
   reader.in.big_endian = magic[0] != 'I';
 
   clearMesh();
+  uint8_t was_blended = blended;  // material bindings may set it on the way
   if (!reader.body()) {
     clearMesh();
+    blended = was_blended;
     return false;
   }
   if (reader.major < 2) {

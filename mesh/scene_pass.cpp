@@ -7,10 +7,11 @@
 #include "lighting/light.h"
 #include "lighting/shadow.h"
 #include "mesh/object.h"
+#include "resources/skybox.h"
 
 void scene_pass(Engine* engine) {
   updateLights(engine);
-  // The sky box is drawn here once it exists.
+  drawSkybox(engine);
 
   // arrays on, texturing on, blending off
   glEnableClientState(GL_VERTEX_ARRAY);

@@ -37,6 +37,7 @@ int newBufferTexture(Engine* engine, const uint8_t* pixels, int width, int heigh
 bool rebuildBufferTexture(Engine* engine, int slot) {
   // Slot 0 is what a failed creation stored: it means "no buffer", not the font.
   if (slot <= 0 || slot >= MAX_TEXTURES || !engine->hglrc) return false;
+  make_engine_current();
   TextureSlot& entry = engine->textures[slot];
   if (entry.glName != 0 || entry.inUse) {
     if (entry.glName != 0) glDeleteTextures(1, &entry.glName);
