@@ -19,4 +19,7 @@ REGISTER_CLASS(object_class);
 REGISTER_CLASS(light_class);
 REGISTER_CLASS(shadow_class);
 REGISTER_CLASS(csg_class);
+REGISTER_CLASS(blur_class);
+REGISTER_CLASS(glow_class);
+REGISTER_CLASS(bloom_class);
 REGISTER_CLASS(particle_class);

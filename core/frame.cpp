@@ -5,6 +5,7 @@
 #include "core/clock.h"
 #include "core/convert.h"
 #include "core/engine.h"
+#include "effects/post_common.h"
 #include "effects/particles.h"
 #include "mesh/buffer_refresh.h"
 #include "mesh/object.h"
@@ -78,25 +79,29 @@ int run_frame(Engine* engine) {
     return 0;
   }
 
-  // Render-to-texture scene renders and the glow and bloom pre-passes go here.
+  // Render-to-texture scene renders go here, before the glow and bloom pre-passes.
+  post_prepare(engine);
 
   glDrawBuffer(GL_BACK);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 
-  // The blur background goes here.
+  // The blur background
+  post_background(engine);
 
   apply_camera(engine);
   scene_pass(engine);
   transparent_pass(engine);
 
-  // Glow, bloom and blur composites go here.
+  // Glow, bloom and blur composites
+  post_composite(engine);
 
   if (engine->fade_on) draw_fade(engine);
   if (engine->geometry != 0) geometry_pass(engine);
 
   platform::swap_buffers(engine->hwnd);
 
-  // The full-screen bloom's after-swap pass goes here.
+  // The full-screen bloom's after-swap pass
+  post_after_swap(engine);
 
   clear_objects_dirty(engine);
   count_frame(engine);
