@@ -23,3 +23,5 @@ REGISTER_CLASS(blur_class);
 REGISTER_CLASS(glow_class);
 REGISTER_CLASS(bloom_class);
 REGISTER_CLASS(particle_class);
+REGISTER_CLASS(flare_class);
+REGISTER_CLASS(deform_class);

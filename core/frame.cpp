@@ -5,6 +5,8 @@
 #include "core/clock.h"
 #include "core/convert.h"
 #include "core/engine.h"
+#include "effects/deformer.h"
+#include "effects/flare.h"
 #include "effects/post_common.h"
 #include "effects/particles.h"
 #include "mesh/buffer_refresh.h"
@@ -19,6 +21,7 @@
 static void update_step(Engine* engine) {
   // Animators, water, fluid surfaces, render-target flip-books and deformers
   // advance here, in that order, as they join the engine.
+  updateDeformers(engine);  // last of the effect updates
 
   // What they changed in memory reaches the GPU before anything draws.
   refreshStaleBuffers(engine);
@@ -126,6 +129,7 @@ void transparent_pass(Engine* engine) {
 
   // Frustum planes for the flares and particle systems, then each in slot order.
   computeFrustum(engine);
+  drawFlares(engine);
   drawParticles(engine);
 
   // Restore
