@@ -6,7 +6,8 @@
 
 const char* usage_text() {
   return "usage: talpine [--data DIR] [--headless] [--size WxH] [--frames N] [--max-frames N]\n"
-         "               [--screenshot FILE] [--help] [--version]\n"
+         "               [--screenshot FILE] [--fixed-step MS] [--seed N] [--record DIR [--fps N]]\n"
+         "               [--watch] [--help] [--version]\n"
          "\n"
          "  --data DIR         data folder with script.txt, meshes, images and the font\n"
          "                     (default: Data/ beside the executable)\n"
@@ -15,6 +16,13 @@ const char* usage_text() {
          "  --frames N         after the script has ended and its commands ran, draw N frames and quit\n"
          "  --max-frames N     quit after N frames, whatever the script is doing\n"
          "  --screenshot FILE  at a normal shut-down, write the last frame as a PNG\n"
+         "  --fixed-step MS    the engine clock moves MS per drawn frame and the script runs in\n"
+         "                     lock-step with the frames: the same script gives the same frames\n"
+         "  --seed N           random seed on the fixed-step clock (default 1)\n"
+         "  --record DIR       write every drawn frame as DIR/frame000001.png ... (implies\n"
+         "                     --fixed-step 1000/FPS)\n"
+         "  --fps N            frames per second of --record (default 60)\n"
+         "  --watch            reload script.txt whenever it changes, without closing the window\n"
          "  --help             this text\n"
          "  --version          the version\n";
 }
@@ -76,10 +84,42 @@ CommandLineAction parse_command_line(int argc, const char* const* argv, LaunchOp
     } else if (arg == "--screenshot") {
       if (!value(&text)) return CommandLineAction::Error;
       options->screenshot = text;
+    } else if (arg == "--fixed-step") {
+      if (!value(&text)) return CommandLineAction::Error;
+      char* end = nullptr;
+      double step = std::strtod(text, &end);
+      if (end == text || *end != '\0' || !(step > 0.0) || step > 3600000.0) {
+        *error = "--fixed-step wants a number of milliseconds above 0, not '" + std::string(text) + "'";
+        return CommandLineAction::Error;
+      }
+      options->fixed_step_ms = step;
+    } else if (arg == "--seed") {
+      if (!value(&text)) return CommandLineAction::Error;
+      int seed = 0;
+      if (!parse_count(text, &seed)) {
+        *error = "--seed wants a whole number, not '" + std::string(text) + "'";
+        return CommandLineAction::Error;
+      }
+      options->seed = static_cast<uint32_t>(seed);
+    } else if (arg == "--record") {
+      if (!value(&text)) return CommandLineAction::Error;
+      options->record_dir = text;
+    } else if (arg == "--fps") {
+      if (!value(&text)) return CommandLineAction::Error;
+      if (!parse_count(text, &options->record_fps) || options->record_fps < 1 || options->record_fps > 1000) {
+        *error = "--fps wants 1 to 1000 frames per second, not '" + std::string(text) + "'";
+        return CommandLineAction::Error;
+      }
+    } else if (arg == "--watch") {
+      options->watch = true;
     } else {
       *error = "unknown option '" + arg + "'";
       return CommandLineAction::Error;
     }
   }
+  // A recording plays on the fixed-step clock of its frame rate, unless a step
+  // was given outright.
+  if (!options->record_dir.empty() && options->fixed_step_ms <= 0.0)
+    options->fixed_step_ms = 1000.0 / options->record_fps;
   return CommandLineAction::Run;
 }

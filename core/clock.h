@@ -1,5 +1,8 @@
 // The engine clock: the one place engine time is read. Milliseconds, 32 bits.
-// Safe from any thread (the script's `time` and `sleep` read it too).
+// It follows the monotonic system clock, or, in fixed-step mode, advances by an
+// exact step per drawn frame so that a script plays the same on every run.
+// Reading is safe from any thread; start, fixed-step set-up and advancing belong
+// to the render thread.
 #pragma once
 
 #include <cstdint>
@@ -13,3 +16,15 @@ uint32_t engine_clock_since_start();
 
 // Marks the start of engine time; called when the engine record is built.
 void engine_clock_start();
+
+// Fixed-step mode: from now on the clock starts at 0 and moves only by
+// engine_clock_advance_frame, `step_ms` (which may be fractional) per frame.
+// A step of 0 or below returns to the system clock.
+void engine_clock_set_fixed_step(double step_ms);
+bool engine_clock_fixed();
+
+// Fixed-step mode: one frame was drawn; the clock moves to the next frame's time.
+void engine_clock_advance_frame();
+
+// Frames drawn since the fixed-step clock started (0 on the system clock).
+uint64_t engine_clock_frames();

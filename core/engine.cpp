@@ -40,7 +40,8 @@ Engine::~Engine() {
 
 void Engine::reset() {
   running = 0;
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  // The effects' random draws repeat run after run on the fixed-step clock.
+  std::srand(engine_clock_fixed() ? g_launch.seed : static_cast<unsigned>(std::time(nullptr)));
   engine_clock_start();
 
   input_state = 0;
@@ -173,6 +174,7 @@ void find_program_paths(Engine* engine, const char* executable) {
 
 bool start_engine() {
   if (g_engine) return false;
+  engine_clock_set_fixed_step(g_launch.fixed_step_ms);
   g_engine = new Engine();
   Engine* engine = g_engine;
 

@@ -27,6 +27,14 @@ static void update_step(Engine* engine) {
   refreshStaleBuffers(engine);
 }
 
+// Lock-step: the frame waits until the script has posted everything it will
+// post before it next waits on the render thread, so every run drains the same
+// commands before the same frame. A script that computes for long counts as
+// idle after its statement budget, so this wait ends.
+void wait_for_idle_script(const ScriptRunner* runner) {
+  while (!runner->idle()) platform::sleep_us(100);
+}
+
 static void apply_camera(Engine* engine) {
   glLoadIdentity();
   glScalef(engine->scale[0], engine->scale[1], engine->scale[2]);
@@ -69,15 +77,18 @@ void adapt_frame_delay(Engine* engine) {
 int run_frame(Engine* engine) {
   engine->now = engine_clock_now();
 
-  if (engine->script_runner && engine->script_runner->running) engine->script_runner->drain();
+  if (engine->script_runner && engine->script_runner->running) {
+    if (engine_clock_fixed()) wait_for_idle_script(engine->script_runner);
+    engine->script_runner->drain();
+  }
 
   if (!engine->running || !engine->hglrc) return 0;
   platform::make_current(engine->hwnd, engine->hglrc);
 
   update_step(engine);
 
-  // Pacing gate
-  if (engine->now < engine->frame_time + static_cast<uint32_t>(engine->frame_delay)) {
+  // Pacing gate; the fixed-step clock draws every frame
+  if (!engine_clock_fixed() && engine->now < engine->frame_time + static_cast<uint32_t>(engine->frame_delay)) {
     platform::sleep_ms(10);
     return 0;
   }
@@ -109,6 +120,7 @@ int run_frame(Engine* engine) {
   clear_objects_dirty(engine);
   count_frame(engine);
   adapt_frame_delay(engine);
+  engine_clock_advance_frame();
   return 1;
 }
 

@@ -5,6 +5,12 @@
 
 struct Engine;
 
+class ScriptRunner;
+
+// Lock-step (fixed-step clock): waits until the script thread is idle, that is
+// waiting on the render thread, in a message box, or ended.
+void wait_for_idle_script(const ScriptRunner* runner);
+
 // 1 when a frame was drawn, 0 otherwise.
 int run_frame(Engine* engine);
 

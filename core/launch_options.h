@@ -12,6 +12,11 @@ struct LaunchOptions {
   int frames = -1;            // after the script ended and its commands ran, draw N more; -1: off
   int max_frames = -1;        // shut down after N frames from the first; -1: off
   std::string screenshot;     // written at every normal shut-down; empty: none
+  double fixed_step_ms = 0;   // > 0: the engine clock moves this much per drawn frame (lock-step)
+  uint32_t seed = 1;          // random seed of the script and the effects on the fixed-step clock
+  std::string record_dir;     // every drawn frame written there as frameNNNNNN.png; empty: off
+  int record_fps = 60;        // frames per second of the recording (its fixed step is 1000 / fps)
+  bool watch = false;         // reload script.txt when it changes on disk
 };
 
 extern LaunchOptions g_launch;

@@ -191,6 +191,10 @@ void show_window(Window window) {
   if (window && !headless_mode) SDL_ShowWindow(window);
 }
 
+void set_window_title(const char* title) {
+  if (SDL_Window* window = SDL_GL_GetCurrentWindow()) SDL_SetWindowTitle(window, title);
+}
+
 void raise_window(Window window) {
   if (window && !headless_mode) SDL_RaiseWindow(window);
 }
@@ -318,6 +322,10 @@ uint32_t ticks_ms() {
   clock_gettime(CLOCK_MONOTONIC, &ts);
   uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
   return static_cast<uint32_t>(ms);  // wraps like a 32-bit tick count
+}
+
+void sleep_us(int microseconds) {
+  if (microseconds > 0) std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
 }
 
 void sleep_ms(int milliseconds) {

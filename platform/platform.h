@@ -74,6 +74,7 @@ Window create_window(const char* title, int x, int y, int width, int height,
                      bool fullscreen, PixelFormat* format);
 void destroy_window(Window window);
 void show_window(Window window);
+void set_window_title(const char* title);  // of the one engine window
 void raise_window(Window window);  // foreground and keyboard focus
 void maximise_window(Window window);
 void window_rect(Window window, int* x, int* y, int* width, int* height);
@@ -115,6 +116,7 @@ void set_arrow_cursor();
 // Monotonic milliseconds, wrapped to 32 bits.
 uint32_t ticks_ms();
 void sleep_ms(int milliseconds);
+void sleep_us(int microseconds);
 
 // ---- files -----------------------------------------------------------------
 

@@ -52,8 +52,9 @@ bool rebuildBufferTexture(Engine* engine, int slot) {
   int size = floorPowerOfTwo(engine->width < engine->height ? engine->width : engine->height);
   glEnable(GL_TEXTURE_2D);
   glGenTextures(1, &entry.glName);
-  // Contents undefined: the memory only gives the texture its storage.
-  std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[static_cast<size_t>(size) * size * 3]);
+  // Black until the first copy fills it: a pass that composites the buffer
+  // before then adds nothing instead of whatever the memory held.
+  std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[static_cast<size_t>(size) * size * 3]());
   if (!pixels) return false;
 
   // no mipmaps for a buffer that is filled by copying

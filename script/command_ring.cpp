@@ -7,6 +7,7 @@
 #include "core/convert.h"
 #include "platform/platform.h"
 #include "script/messages.h"
+#include "script/script_activity.h"
 
 uint8_t slot_state(const CommandSlot& slot) {
   return std::atomic_ref<uint8_t>(const_cast<uint8_t&>(slot.state)).load(std::memory_order_acquire);
@@ -25,11 +26,14 @@ void CommandRing::reset() {
 namespace {
 
 // Polls until the slot is free again; false when stopped first.
-bool wait_until_free(const CommandSlot& slot, const std::atomic<bool>& stop) {
+bool wait_until_free(const CommandSlot& slot, const std::atomic<bool>& stop, ScriptWait kind) {
+  if (slot_state(slot) == SLOT_FREE) return !stop.load(std::memory_order_relaxed);
+  begin_script_wait(kind, &slot);
   while (slot_state(slot) != SLOT_FREE) {
-    if (stop.load(std::memory_order_relaxed)) return false;
-    platform::sleep_ms(RING_POLL_MS);
+    if (stop.load(std::memory_order_relaxed)) break;
+    platform::sleep_ms(script_poll_ms());
   }
+  end_script_wait();
   return !stop.load(std::memory_order_relaxed);
 }
 
@@ -38,7 +42,7 @@ bool wait_until_free(const CommandSlot& slot, const std::atomic<bool>& stop) {
 int32_t post_command(CommandRing& ring, const CommandSlot& command, bool wait,
                      const std::atomic<bool>& stop) {
   CommandSlot& slot = ring.slots[ring.write_index];
-  if (!wait_until_free(slot, stop)) return 0;
+  if (!wait_until_free(slot, stop, ScriptWait::WaitingForSlot)) return 0;
   std::memcpy(slot.name, command.name, sizeof slot.name);
   slot.name[COMMAND_NAME_SIZE - 1] = '\0';
   std::memcpy(slot.args, command.args, sizeof slot.args);
@@ -46,7 +50,7 @@ int32_t post_command(CommandRing& ring, const CommandSlot& command, bool wait,
 
   int32_t result = 0;
   if (wait) {
-    if (!wait_until_free(slot, stop)) return 0;
+    if (!wait_until_free(slot, stop, ScriptWait::WaitingForResult)) return 0;
     result = float_to_int(slot.args[0]);
   }
   ring.write_index = (ring.write_index + 1) % RING_SLOTS;

@@ -14,6 +14,7 @@
 #include "core/convert.h"
 #include "platform/platform.h"
 #include "script/messages.h"
+#include "script/script_activity.h"
 
 namespace {
 
@@ -204,7 +205,10 @@ float Interpreter::sequence(SyntaxNode* node) {
   size_t base = pending_.size();
   for (; node && node->kind == N_SEQ; node = node->child[0]) pending_.push_back(node);
   evaluate(node);  // the innermost list, N_EMPTY as the parser builds it
-  for (size_t i = pending_.size(); i-- > base && !unwinding();) evaluate(pending_[i]->child[1]);
+  for (size_t i = pending_.size(); i-- > base && !unwinding();) {
+    count_script_statement(stop_);
+    evaluate(pending_[i]->child[1]);
+  }
   pending_.resize(base);
   return 0.0f;
 }
@@ -212,6 +216,7 @@ float Interpreter::sequence(SyntaxNode* node) {
 float Interpreter::loop(SyntaxNode* init, SyntaxNode* condition, SyntaxNode* step, SyntaxNode* body) {
   evaluate(init);
   while (!unwinding() && float_flag(evaluate(condition))) {
+    count_script_statement(stop_);
     evaluate(body);
     if (unwinding()) break;
     evaluate(step);
@@ -351,10 +356,12 @@ void Interpreter::sleep(float milliseconds) {
   int32_t total = float_to_int(milliseconds);
   if (total <= 0) return;
   uint32_t start = engine_clock_now();
+  begin_script_wait(ScriptWait::Sleeping, nullptr, start + static_cast<uint32_t>(total));
   for (;;) {
-    if (stop_ && stop_->load(std::memory_order_relaxed)) return;
+    if (stop_ && stop_->load(std::memory_order_relaxed)) break;
     uint32_t elapsed = engine_clock_now() - start;
-    if (elapsed >= static_cast<uint32_t>(total)) return;
-    platform::sleep_ms(std::min<uint32_t>(RING_POLL_MS, static_cast<uint32_t>(total) - elapsed));
+    if (elapsed >= static_cast<uint32_t>(total)) break;
+    platform::sleep_ms(std::min<uint32_t>(script_poll_ms(), static_cast<uint32_t>(total) - elapsed));
   }
+  end_script_wait();
 }

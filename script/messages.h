@@ -16,6 +16,11 @@ void set_message_sink(MessageSink sink);
 
 void show_message(const char* caption, const std::string& text);
 
+// While set (the script is watched for changes), a script error does not end
+// the program: its message goes to standard error and the title bar instead of
+// a box, and no quit request is posted.
+void set_errors_keep_running(bool keep);
+
 // "Script error\nline %d: %s" under the parse caption; posts the quit request.
 void report_syntax_error(int line, const char* what);
 // The wrong-argument-count message of a call; no quit request (parsing goes on).

@@ -7,14 +7,17 @@
 #include <memory>
 #include <string>
 
+#include "core/clock.h"
 #include "core/engine.h"
+#include "core/launch_options.h"
 #include "platform/platform.h"
 #include "script/parser.h"
 
 ScriptRunner::ScriptRunner(Engine* owner) : engine(owner) {
   next_due = engine->now + interval;
-  // The script's `random` starts from the calendar time in seconds.
-  uint32_t seed = static_cast<uint32_t>(std::time(nullptr));
+  // The script's `random` starts from the calendar time in seconds, or, on the
+  // fixed-step clock, from the seed of the command line so that runs repeat.
+  uint32_t seed = engine_clock_fixed() ? g_launch.seed : static_cast<uint32_t>(std::time(nullptr));
 
   // No script: an empty scene, no thread and no message.
   FILE* file = platform::open_file(std::string(engine->data_path) + "script.txt", "r");
@@ -38,8 +41,9 @@ ScriptRunner::~ScriptRunner() {
 
 bool ScriptRunner::drain() {
   if (!running) return false;
-  // Tick counts wrap at 2^32 ms: compare by difference.
-  if (static_cast<int32_t>(engine->now - next_due) < 0) return false;
+  // Tick counts wrap at 2^32 ms: compare by difference. In lock-step every
+  // frame drains what the script posted before it became idle.
+  if (!engine_clock_fixed() && static_cast<int32_t>(engine->now - next_due) < 0) return false;
   next_due = engine->now + interval;
 
   bool recognised = thread_.drain([this](int type, const char* name, const float* args, int32_t* result) {
@@ -51,5 +55,7 @@ bool ScriptRunner::drain() {
   }
   return true;
 }
+
+bool ScriptRunner::idle() const { return thread_.idle(); }
 
 bool ScriptRunner::finished() const { return !thread_.started() || thread_.finished(); }

@@ -31,6 +31,10 @@ class ScriptRunner {
   // command it posted has run.
   bool finished() const;
 
+  // The script thread waits on the render thread (a verb, a free slot, a later
+  // engine time), is in a message box, has ended, or never started.
+  bool idle() const;
+
   Engine* engine;
   uint8_t running = 0;     // 1 while the ring is drained
   uint32_t next_due = 0;   // engine tick from which the next drain may run

@@ -5,12 +5,14 @@
 #include <thread>
 
 #include "script/interpreter.h"
+#include "script/script_activity.h"
 
 struct ScriptThread::Shared {
   std::unique_ptr<Script> script;
   CommandRing ring;
   std::atomic<bool> stop{false};
   std::atomic<bool> ended{false};
+  ScriptActivity activity;
   Interpreter interpreter{[this](const CommandSlot& command, bool wait) {
                             return post_command(ring, command, wait, stop);
                           },
@@ -19,7 +21,10 @@ struct ScriptThread::Shared {
 
 // The tree, the symbols and the ring are all the script thread touches.
 int ScriptThread::script_thread_main(std::shared_ptr<Shared> shared) {
+  set_current_script_activity(&shared->activity);
   shared->interpreter.run(shared->script->root);
+  begin_script_wait(ScriptWait::Ended);
+  set_current_script_activity(nullptr);
   shared->ended.store(true, std::memory_order_release);
   return 1;
 }
@@ -46,6 +51,10 @@ bool ScriptThread::start(std::unique_ptr<Script> script, uint32_t random_seed) {
 bool ScriptThread::drain(const CommandExecutor& execute) {
   if (!shared_) return true;
   return drain_ring(shared_->ring, execute);
+}
+
+bool ScriptThread::idle() const {
+  return !shared_ || ended() || script_idle(shared_->activity);
 }
 
 bool ScriptThread::ended() const {

@@ -27,6 +27,9 @@ class ScriptThread {
   bool drain(const CommandExecutor& execute);
 
   bool started() const { return shared_ != nullptr; }
+  // The thread waits on the render thread (or the person), or has returned, or
+  // never started: what lock-step waits for before each frame.
+  bool idle() const;
   // The thread has returned (its script ran to the end, or it was stopped).
   bool ended() const;
   // The thread has returned and every command it posted has been executed.

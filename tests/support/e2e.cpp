@@ -50,7 +50,7 @@ static std::string read_file(const std::string& path) {
   return s.str();
 }
 
-static bool read_png(const std::string& path, RunResult* result) {
+bool read_png_file(const std::string& path, RunResult* result) {
   FIBITMAP* image = FreeImage_Load(FIF_PNG, path.c_str(), PNG_DEFAULT);
   if (!image) return false;
   FIBITMAP* rgb = FreeImage_ConvertTo24Bits(image);
@@ -84,23 +84,19 @@ RunResult run_talpine(const DataFolder& data, const std::vector<std::string>& ar
     command.push_back(screenshot_path(data));
   }
   RunResult result = run_talpine_raw(data, command, {}, timeout_seconds);
-  if (screenshot && fs::exists(screenshot_path(data))) result.has_screenshot = read_png(screenshot_path(data), &result);
+  if (screenshot && fs::exists(screenshot_path(data))) result.has_screenshot = read_png_file(screenshot_path(data), &result);
   return result;
 }
 
-RunResult run_talpine_raw(const DataFolder& data, const std::vector<std::string>& args,
-                          const std::vector<std::string>& environment, int timeout_seconds) {
-  RunResult result;
-  std::string out_path = data.path() + ".stdout";
-  std::string err_path = data.path() + ".stderr";
-
+TalpineProcess::TalpineProcess(const DataFolder& data, const std::vector<std::string>& args,
+                               const std::vector<std::string>& environment)
+    : out_path_(data.path() + ".stdout"), err_path_(data.path() + ".stderr") {
   std::vector<std::string> argv_strings = {TALPINE_BINARY};
   argv_strings.insert(argv_strings.end(), args.begin(), args.end());
-
-  pid_t pid = fork();
-  if (pid == 0) {
-    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_ = fork();
+  if (pid_ == 0) {
+    int out = open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int in = open("/dev/null", O_RDONLY);
     dup2(out, 1);
     dup2(err, 2);
@@ -115,23 +111,49 @@ RunResult run_talpine_raw(const DataFolder& data, const std::vector<std::string>
     execv(argv[0], argv.data());
     _exit(127);
   }
+}
 
+TalpineProcess::~TalpineProcess() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+std::string TalpineProcess::output_so_far() const { return read_file(out_path_); }
+
+bool TalpineProcess::wait_for_output(const std::string& text, int timeout_seconds) const {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (output_so_far().find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+RunResult TalpineProcess::finish(int timeout_seconds) {
+  RunResult result;
   int status = 0;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
-  while (true) {
-    pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) break;
+  while (pid_ > 0) {
+    if (waitpid(pid_, &status, WNOHANG) == pid_) break;
     if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
       result.timed_out = true;
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  pid_ = -1;
   if (!result.timed_out && WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-
-  result.output = read_file(out_path);
-  result.errors = read_file(err_path);
+  result.output = read_file(out_path_);
+  result.errors = read_file(err_path_);
   return result;
+}
+
+RunResult run_talpine_raw(const DataFolder& data, const std::vector<std::string>& args,
+                          const std::vector<std::string>& environment, int timeout_seconds) {
+  TalpineProcess process(data, args, environment);
+  return process.finish(timeout_seconds);
 }

@@ -35,10 +35,35 @@ struct RunResult {
   void pixel(int x, int y, int* r, int* g, int* b) const;
 };
 
+// Reads a PNG into result's width, height and rgb; false when it is not one.
+bool read_png_file(const std::string& path, RunResult* result);
+
 // Runs `talpine --headless --data FOLDER ARGS...` with DISPLAY unset. When
 // `screenshot` is true, adds --screenshot into the folder and reads it back.
 RunResult run_talpine(const DataFolder& data, const std::vector<std::string>& args,
                       bool screenshot = false, int timeout_seconds = 120);
+
+// A talpine process left running while the test changes its data folder.
+// Standard output and error are gathered in files inside the folder.
+class TalpineProcess {
+ public:
+  // Starts `talpine ARGS...` (the whole command line) with DISPLAY unset.
+  TalpineProcess(const DataFolder& data, const std::vector<std::string>& args,
+                 const std::vector<std::string>& environment = {});
+  ~TalpineProcess();  // kills it if still running
+  TalpineProcess(const TalpineProcess&) = delete;
+  TalpineProcess& operator=(const TalpineProcess&) = delete;
+
+  std::string output_so_far() const;
+  // Waits until standard output holds `text` (true) or the time is up (false).
+  bool wait_for_output(const std::string& text, int timeout_seconds = 60) const;
+  // Waits for the end, killing it after the timeout, and gathers the result.
+  RunResult finish(int timeout_seconds = 60);
+
+ private:
+  int pid_ = -1;
+  std::string out_path_, err_path_;
+};
 
 // The same with extra environment variables ("NAME=value") for the child, and
 // without adding --headless and --data: `args` is the whole command line.
