@@ -92,8 +92,10 @@ void drawSkybox(Engine* engine) {
   if (!sky || !sky->active) return;
   const float s = static_cast<float>(sky->halfSize);
 
-  // State: inside faces, unlit, behind everything, textured, tinted
-  glFrontFace(GL_CW);
+  // State: inside faces, unlit, behind everything, textured, tinted. Seen
+  // from the eye every face below winds clockwise, so counter-clockwise is the
+  // front that is culled (with clockwise fronts the whole cube would go).
+  glFrontFace(GL_CCW);
   glEnable(GL_CULL_FACE);
   glCullFace(GL_FRONT);
   glDisable(GL_LIGHTING);
