@@ -273,4 +273,66 @@ TEST_F(Particles, DepthTestedParticlesHideBehindObjectsUnlessTestIsZero) {
   EXPECT_EQ(pass(p, false), 0);
 }
 
+TEST_F(Particles, RotationTurnsAFreeStandingSystemAboutTheSceneOrigin) {
+  start();
+  cParticle* p = system();
+  send(0, "position", 0, 4, 20);
+  send(0, "size", 1);
+  send(0, "rgb1", 1, 0, 0);
+  send(0, "rgb2", 1, 0, 0);
+  send(0, "active", 1);
+  pass(p, false);
+  pass(p, false);
+  const int above = drawn(160, 120 + 60).r;
+  EXPECT_GT(above, 200);
+  send(0, "rotation", 0, 0, -90);  // a quarter turn: up goes to the right
+  pass(p, false);
+  keep_picture("particles_rotated");
+  EXPECT_LT(drawn(160, 120 + 60).r, 10);
+  EXPECT_GT(drawn(160 + 60, 120).r, 200);
+  EXPECT_LT(drawn(160 - 60, 120).r, 10);
+}
+
+}  // namespace
+
+namespace {
+
+// The whole road: a script makes a particle system and a flare, the dispatcher
+// runs their commands, the frame loop draws them into the screenshot.
+TEST(ParticleScript, ASystemAndAFlareMadeByAScriptReachTheScreenshot) {
+  DataFolder data;
+  data.write("script.txt",
+             "p = new cParticle(-1);\n"
+             "particle p position (0, 0, 20);\n"
+             "particle p size 2;\n"
+             "particle p rgb1 (1, 0, 0);\n"
+             "particle p rgb2 (1, 0, 0);\n"
+             "particle p active 1;\n"
+             "f = new cFlare(-1);\n"
+             "flare f position (6, 0, 20);\n"
+             "flare f size 1;\n"
+             "flare f color (0, 1, 0, 1);\n"
+             "flare f test 1;\n"
+             "flare f active 1;\n"
+             "print p;\n"
+             "print f;\n");
+  RunResult run = run_talpine(data, {"--size", "320x240", "--frames", "4"}, true);
+  ASSERT_EQ(run.exit_status, 0) << run.output << run.errors;
+  EXPECT_EQ(run.output,
+            "Talpine Engine 2.02: script print: 0.000000\n"
+            "Talpine Engine 2.02: script print: 0.000000\n");
+  ASSERT_TRUE(run.has_screenshot);
+  int r, g, b;
+  run.pixel(160, 120, &r, &g, &b);
+  EXPECT_GT(r, 200);
+  EXPECT_LT(g, 20);
+  int green_right = 0, green_left = 0;
+  for (int x = 0; x < 320; ++x) {
+    run.pixel(x, 120, &r, &g, &b);
+    if (g > 200 && r < 20) (x > 160 ? green_right : green_left) += 1;
+  }
+  EXPECT_GT(green_right, 3);
+  EXPECT_EQ(green_left, 0);
+}
+
 }  // namespace
