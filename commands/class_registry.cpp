@@ -15,7 +15,6 @@ const ClassRegistry& engine_classes() { return registry(); }
   [[maybe_unused]] static const bool registered_##type = (registry().add(type), true)
 
 // One line per class, for example: REGISTER_CLASS(light_class);
-REGISTER_CLASS(skybox_class);
 REGISTER_CLASS(object_class);
 REGISTER_CLASS(light_class);
 REGISTER_CLASS(skybox_class);
