@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "core/clock.h"
 #include "effects/flare.h"
 #include "tests/effects/sprite_scene.h"
 
@@ -209,7 +210,8 @@ TEST_F(Flares, BehindAnObjectTheLevelFallsByTheFadeStepToZeroAndComesBack) {
   wait_past_fade_tick();
   render();
   EXPECT_EQ(f->fadeLevels[0], 25);
-  // no period elapsed: no step
+  // before the next fade tick: no step
+  f->nextFadeTick = engine_clock_now() + 100000;
   render();
   EXPECT_EQ(f->fadeLevels[0], 25);
 }
