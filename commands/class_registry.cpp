@@ -18,6 +18,7 @@ const ClassRegistry& engine_classes() { return registry(); }
 REGISTER_CLASS(object_class);
 REGISTER_CLASS(light_class);
 REGISTER_CLASS(skybox_class);
+REGISTER_CLASS(framer_class);
 REGISTER_CLASS(shadow_class);
 REGISTER_CLASS(csg_class);
 REGISTER_CLASS(blur_class);

@@ -10,6 +10,7 @@
 #include "effects/post_common.h"
 #include "effects/particles.h"
 #include "mesh/buffer_refresh.h"
+#include "mesh/framer.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
 #include "mesh/scene_pass.h"
@@ -21,6 +22,7 @@
 static void update_step(Engine* engine) {
   // Animators, water, fluid surfaces, render-target flip-books and deformers
   // advance here, in that order, as they join the engine.
+  advanceFramers(engine);
   updateDeformers(engine);  // last of the effect updates
 
   // What they changed in memory reaches the GPU before anything draws.
