@@ -15,6 +15,7 @@
 #include "mesh/object_render.h"
 #include "mesh/scene_pass.h"
 #include "platform/platform.h"
+#include "resources/debug_display.h"
 #include "script/script_runner.h"
 
 // Every animated element advances on every call, drawn or not, so that timing
@@ -197,8 +198,12 @@ void geometry_pass(Engine* engine) {
   glDepthMask(GL_FALSE);
   glDisable(GL_LIGHTING);
   switch (engine->geometry) {
-    // 1: part and object boxes, 2: vertex labels, 3: triangle labels,
-    // 4: keyframe paths; drawn by the font display once it exists.
+    case 1:  // part and object boxes
+    case 2:  // vertex labels
+    case 3:  // triangle labels
+    case 4:  // keyframe paths
+      drawDebugDisplay(engine, engine->geometry);
+      break;
     default:
       break;
   }

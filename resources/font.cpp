@@ -136,7 +136,9 @@ void drawText(Engine* engine, float x, float y, float z, float scale_x, float sc
   // Texture coordinates go in pixels with q = H: the image must be square.
   const GLint W = slot_valid ? engine->textures[slot].width : 0;
   const GLint H = slot_valid ? engine->textures[slot].height : 0;
-  const GLint depth = static_cast<GLint>(z);
+  // The translation has placed the text at z already; glyphs lie in its plane
+  // (a second z on the vertices would put labels at twice their depth).
+  const GLint depth = 0;
 
   // Glyphs
   int pen = 0;
