@@ -27,3 +27,6 @@ REGISTER_CLASS(bloom_class);
 REGISTER_CLASS(particle_class);
 REGISTER_CLASS(flare_class);
 REGISTER_CLASS(deform_class);
+REGISTER_CLASS(water_class);
+REGISTER_CLASS(fluid_class);
+REGISTER_CLASS(texgfx_class);

@@ -7,8 +7,11 @@
 #include "core/engine.h"
 #include "effects/deformer.h"
 #include "effects/flare.h"
+#include "effects/fluid.h"
 #include "effects/post_common.h"
 #include "effects/particles.h"
+#include "effects/render_target.h"
+#include "effects/water.h"
 #include "mesh/buffer_refresh.h"
 #include "mesh/framer.h"
 #include "mesh/object.h"
@@ -24,6 +27,9 @@ static void update_step(Engine* engine) {
   // Animators, water, fluid surfaces, render-target flip-books and deformers
   // advance here, in that order, as they join the engine.
   advanceFramers(engine);
+  updateWaters(engine);
+  updateFluids(engine);
+  updateRenderTargets(engine);
   updateDeformers(engine);  // last of the effect updates
 
   // What they changed in memory reaches the GPU before anything draws.
@@ -96,7 +102,8 @@ int run_frame(Engine* engine) {
     return 0;
   }
 
-  // Render-to-texture scene renders go here, before the glow and bloom pre-passes.
+  // Render-to-texture scene renders, before the glow and bloom pre-passes.
+  renderRenderTargets(engine);
   post_prepare(engine);
 
   glDrawBuffer(GL_BACK);
