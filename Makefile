@@ -23,3 +23,35 @@ check: build
 
 clean:
 	rm -rf $(BUILD)
+
+# The generated meshes and images of the demo and the examples (committed, so
+# `make demo` needs no generation step). GENERATOR:FILE[=TEXTURE], see
+# tools/asset_tool/asset_tool.cpp.
+.PHONY: assets
+ASSET_TOOL = $(BUILD)/tools/asset_tool
+DEMO_ASSETS = plane:floor.obj box:crate.3ds=brick.jpg sphere:ball.obj torus:ring.3ds=marble.png \
+	grid:pool.3ds grid16:pond.3ds room:room.3ds=checker.png box:monitor.obj \
+	checker:checker.png tiles:tiles.png brick:brick.jpg marble:marble.png gradient:gradient.jpg \
+	particle:spark.png flare:star.png ring:ring.png sky:sky.jpg lambert:lambert.png
+EXAMPLE_ASSETS_meshes = box:crate.3ds=brick.jpg sphere:ball.obj brick:brick.jpg marble:marble.png
+EXAMPLE_ASSETS_lights = sphere:ball.obj plane:floor.obj
+EXAMPLE_ASSETS_shadows = plane:floor.obj box:crate.obj checker:checker.png
+EXAMPLE_ASSETS_csg = box:box.obj sphere:ball.obj
+EXAMPLE_ASSETS_particles = particle:spark.png sphere:ball.obj
+EXAMPLE_ASSETS_flares = flare:star.png box:crate.obj
+EXAMPLE_ASSETS_water = grid:pool.3ds tiles:tiles.png
+EXAMPLE_ASSETS_fluid = grid:pool.3ds
+EXAMPLE_ASSETS_skybox = sky:sky.jpg torus:ring.obj
+EXAMPLE_ASSETS_labels = box:crate.obj
+EXAMPLE_ASSETS_keyframes = sphere:ball.obj plane:floor.obj checker:checker.png
+EXAMPLE_ASSETS_deformers = box:crate.obj
+EXAMPLE_ASSETS_glow = torus:ring.obj hot:hot.png
+EXAMPLE_ASSETS_bloom = sphere:ball.obj plane:floor.obj
+EXAMPLE_ASSETS_blur = torus:ring.obj checker:checker.png
+EXAMPLE_ASSETS_render_target = box:monitor.obj torus:ring.obj checker:checker.png
+EXAMPLE_ASSETS_language = sphere:ball.obj
+EXAMPLES = $(patsubst EXAMPLE_ASSETS_%,%,$(filter EXAMPLE_ASSETS_%,$(.VARIABLES)))
+
+assets: build
+	$(ASSET_TOOL) demo/Data $(DEMO_ASSETS)
+	$(foreach e,$(EXAMPLES),mkdir -p examples/$(e)/Data && $(ASSET_TOOL) examples/$(e)/Data $(EXAMPLE_ASSETS_$(e)) && ) true
