@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "mesh/byte_reader.h"
@@ -29,7 +30,12 @@ struct ObjReader {
   // A face of n corners, each "v", "v/vt", "v/vt/vn" or "v//vn", becomes the
   // fan (1, 2, 3), (1, 3, 4), ...; a corner whose position number is missing
   // or 0 drops the face.
-  void face(const char* p, const char* end) {
+  void face(const char* line_start, const char* line_end) {
+    // A copy ending in a NUL: the number reading must stop at the line's end,
+    // also for the file's last line with nothing after it.
+    std::string text(line_start, line_end);
+    const char* p = text.c_str();
+    const char* end = p + text.size();
     std::vector<long> numbers;
     while (p < end) {
       while (p < end && is_blank(*p)) ++p;
