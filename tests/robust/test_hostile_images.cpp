@@ -1,0 +1,133 @@
+// Hostile images, end to end: every kind of PNG and JPEG a user may drop into
+// the data folder, loaded as a texture by `load` and as the font image at
+// start-up. A readable image of any depth gives a texture slot (print 1); a
+// file that is not one gives 0; nothing else is printed and the status is 0.
+#include <FreeImage.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/resources/image_files.h"
+#include "tests/support/e2e.h"
+
+namespace {
+
+// An image of FreeImage type `type` and depth `bpp`, every byte of its pixels
+// set from a running pattern, with a colour palette when it has one.
+bool write_typed(const std::string& path, FREE_IMAGE_TYPE type, int width, int height, int bpp,
+                 FREE_IMAGE_FORMAT format = FIF_PNG) {
+  FIBITMAP* image = FreeImage_AllocateT(type, width, height, bpp);
+  if (!image) return false;
+  if (RGBQUAD* palette = FreeImage_GetPalette(image)) {
+    for (unsigned i = 0; i < FreeImage_GetColorsUsed(image); ++i) {
+      palette[i].rgbRed = static_cast<BYTE>(i * 7);
+      palette[i].rgbGreen = static_cast<BYTE>(255 - i);
+      palette[i].rgbBlue = static_cast<BYTE>(i * 3);
+    }
+  }
+  unsigned pitch = FreeImage_GetPitch(image);
+  for (int y = 0; y < height; ++y) {
+    BYTE* row = FreeImage_GetScanLine(image, y);
+    for (unsigned x = 0; x < pitch; ++x) row[x] = static_cast<BYTE>(x * 13 + y);
+  }
+  bool saved = FreeImage_Save(format, image, path.c_str(), 0);
+  FreeImage_Unload(image);
+  return saved;
+}
+
+std::string source_file(const std::string& relative) {
+  std::ifstream in(std::string(TALPINE_SOURCE_DIR) + "/" + relative, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct ImageCase {
+  std::string name;  // file name in the data folder
+  bool loads;        // a texture slot (1) or 0
+};
+
+// Writes every case into the folder; returns them.
+std::vector<ImageCase> write_cases(const DataFolder& data) {
+  const std::string& d = data.path();
+  std::vector<ImageCase> cases;
+  auto add = [&](const std::string& file, bool written, bool loads) {
+    EXPECT_TRUE(written) << file;
+    cases.push_back({file, loads});
+  };
+  add("one.png", write_image(d + "one.png", 1, 1, 24, 200, 10, 10), true);
+  add("grey.png", write_image(d + "grey.png", 30, 20, 8, 90, 0, 0), true);
+  add("grey16.png", write_image(d + "grey16.png", 33, 17, 16, 120, 0, 0), true);
+  add("rgb16.png", write_typed(d + "rgb16.png", FIT_RGB16, 40, 24, 48), true);
+  add("rgba16.png", write_typed(d + "rgba16.png", FIT_RGBA16, 24, 40, 64), true);
+  add("palette.png", write_typed(d + "palette.png", FIT_BITMAP, 50, 10, 8), true);
+  add("nibbles.png", write_typed(d + "nibbles.png", FIT_BITMAP, 37, 9, 4), true);
+  add("bits.png", write_typed(d + "bits.png", FIT_BITMAP, 70, 3, 1), true);
+  add("alpha.png", write_image(d + "alpha.png", 65, 65, 32, 1, 2, 3, 4), true);
+  add("wide.png", write_image(d + "wide.png", 20000, 2, 24, 5, 6, 7), true);
+  add("tall.jpg", write_image(d + "tall.jpg", 3, 20000, 24, 5, 6, 7, 255, FIF_JPEG), true);
+  data.write("cmyk.jpg", source_file("tests/robust/data/cmyk.jpg"));
+  add("cmyk.jpg", file_bytes(d + "cmyk.jpg").size() > 100, true);
+
+  // Not images: garbage, empty, a PNG cut in half, a JPEG without its end.
+  std::string garbage;
+  for (int i = 0; i < 4096; ++i) garbage.push_back(static_cast<char>((i * 2654435761u) >> 13));
+  data.write("garbage.png", garbage);
+  add("garbage.png", true, false);
+  data.write("empty.png", "");
+  add("empty.png", true, false);
+  std::string png = file_bytes(d + "alpha.png");
+  data.write("halfpng.png", png.substr(0, png.size() / 2));
+  add("halfpng.png", png.size() > 64, false);
+  data.write("header.png", png.substr(0, 8));
+  add("header.png", png.size() > 8, false);
+  return cases;
+}
+
+std::string stem(const std::string& file) { return file.substr(0, file.find('.')); }
+
+TEST(HostileImages, EveryKindLoadsAsATextureOrGivesNoSlot) {
+  DataFolder data;
+  std::vector<ImageCase> cases = write_cases(data);
+  std::string script, expected;
+  for (const ImageCase& c : cases) {
+    script += "t = load(\"" + stem(c.name) + "\");\nprint t > 0;\n";
+    expected += std::string("Talpine Engine 2.02: script print: ") + (c.loads ? "1" : "0") + ".000000\n";
+  }
+  data.write("script.txt", script);
+  RunResult run = run_talpine(data, {"--frames", "2"}, false, 180);
+  EXPECT_FALSE(run.timed_out);
+  EXPECT_EQ(run.exit_status, 0) << run.errors;
+  EXPECT_EQ(run.output, expected);
+}
+
+TEST(HostileImages, AnyKindAsTheFontImageStartsQuietly) {
+  // The demo's metrics with each image (or non-image) as FONT: start-up loads
+  // it, and text would be drawn with whatever texture resulted.
+  DataFolder source;
+  std::vector<ImageCase> cases = write_cases(source);
+  std::string metrics = source_file("demo/Data/FONT.fnt");
+  ASSERT_FALSE(metrics.empty());
+  for (const ImageCase& c : cases) {
+    DataFolder data;
+    std::string extension = c.name.substr(c.name.find('.'));
+    data.write("FONT" + extension, file_bytes(source.path() + c.name));
+    data.write("FONT.fnt", metrics);
+    data.write("script.txt", "scene loadfont;\nprint 1;\n");
+    RunResult run = run_talpine(data, {"--frames", "2"}, false, 120);
+    EXPECT_EQ(run.exit_status, 0) << c.name << run.errors;
+    EXPECT_EQ(run.output, "Talpine Engine 2.02: script print: 1.000000\n") << c.name;
+  }
+}
+
+}  // namespace
