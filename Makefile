@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build demo check clean
+.PHONY: deps configure build demo check check-sanitize fuzz clean
 
 deps:
 	@bash scripts/deps
@@ -20,6 +20,31 @@ demo: build
 check: build
 	cd $(BUILD) && env -u DISPLAY -u WAYLAND_DISPLAY LIBGL_ALWAYS_SOFTWARE=1 \
 		ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, and the
+# script tests (script thread, ring, interpreter) under ThreadSanitizer, each in
+# a build folder of its own. Suppressions name only the system libraries' own
+# leaks (Mesa, SDL, FreeImage) in scripts/sanitizer/.
+SANITIZE_ENV = env -u DISPLAY -u WAYLAND_DISPLAY LIBGL_ALWAYS_SOFTWARE=1 \
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/sanitizer/lsan.supp:print_suppressions=0 \
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/scripts/sanitizer/tsan.supp
+
+check-sanitize: deps
+	@cmake -S . -B build-asan $(CMAKE_FLAGS) -DTALPINE_ASAN=ON >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	cd build-asan && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600
+	@cmake -S . -B build-tsan $(CMAKE_FLAGS) -DTALPINE_TSAN=ON >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target talpine tests_script
+	cd build-tsan && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600 -R '^script\.'
+
+# The fuzz targets (clang, libFuzzer), each run for FUZZ_SECONDS over its corpus.
+FUZZ_SECONDS ?= 20
+fuzz: deps
+	@cmake -S fuzz -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	fuzz/run $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)
