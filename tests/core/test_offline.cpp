@@ -18,23 +18,54 @@ static std::string file_bytes(const std::string& path) {
   return s.str();
 }
 
-// A fade whose colour comes from `random` and whose alpha moves with engine
-// time: the screenshot depends on the seed, the clock and the frame count.
+// Everything that steps with engine time at once: water dropping blocks at
+// random places, particles with random starts, a keyframed ball, and a fade
+// whose colour comes from the script's `random`.
 static const char* ANIMATED_SCRIPT =
+    "pool = load(\"pool\");\n"
+    "object pool diffuse (0.6, 0.8, 1);\n"
+    "object pool position (0, -2, 24);\n"
+    "object pool lighted 1;\n"
+    "object pool active 1;\n"
+    "w = new cWater(pool);\n"
+    "water w speed (20, 100);\n"
+    "water w wave (0, 2, 0.03);\n"
+    "water w active 1;\n"
+    "sun = new cLight(-1);\n"
+    "light sun position (-10, 20, 10);\n"
+    "light sun active 1;\n"
+    "spray = new cParticle(-1);\n"
+    "particle spray position (0, 0, 14);\n"
+    "particle spray total 200;\n"
+    "particle spray size 0.3;\n"
+    "particle spray radius 0.2;\n"
+    "particle spray active 1;\n"
+    "ball = load(\"pool\");\n"
+    "object ball diffuse (1, 0.4, 0.2);\n"
+    "object ball active 1;\n"
+    "k = new cFramer(ball);\n"
+    "framer k total (2, 20);\n"
+    "framer k position (0, -5, 0, 30);\n"
+    "framer k position (1, 5, 0, 30);\n"
+    "framer k speed 10;\n"
+    "framer k start;\n"
     "r = random(0, 100) / 100;\n"
-    "g = random(0, 100) / 100;\n"
-    "scene fade (r, g, 0.5, 1, -0.01);\n"
+    "scene fade (r, 0.5, 0.5, 1, -0.01);\n"
+    "scene position (0, 10, 0);\n"
+    "scene rotation (-30, 0, 0);\n"
     "sleep 120;\n"
     "scene fogcolor (random, random, random);\n";
 
 static std::string screenshot_of(const std::vector<std::string>& args) {
   DataFolder data;
   data.write("script.txt", ANIMATED_SCRIPT);
+  data.write("pool.3ds", file_bytes(std::string(TALPINE_SOURCE_DIR) + "/examples/water/Data/pool.3ds"));
   std::string shot = data.path() + "shot.png";
-  std::vector<std::string> command = {"--headless", "--data", data.path(), "--size", "64x48", "--screenshot", shot};
+  std::vector<std::string> command = {"--headless", "--data", data.path(), "--size", "96x64", "--screenshot", shot};
   command.insert(command.end(), args.begin(), args.end());
   RunResult run = run_talpine_raw(data, command, {});
   EXPECT_EQ(run.exit_status, 0) << run.output << run.errors;
+  EXPECT_EQ(run.output, "");  // no script error
   return file_bytes(shot);
 }
 
