@@ -1,0 +1,198 @@
+// CPU figures through Google Benchmark: the interpreter against Lua 5.4, the
+// mesh readers against tinyobjloader and assimp on the same files, the .gfx
+// cache against reading its bytes, and the mesh algorithms at two sizes.
+#include "bench/bench_cpu.h"
+
+#include <benchmark/benchmark.h>
+
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <tiny_obj_loader.h>
+
+extern "C" {
+#include <lauxlib.h>
+#include <lua.h>
+#include <lualib.h>
+}
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/mesh_gen.h"
+#include "lighting/shadow.h"
+#include "mesh/byte_reader.h"
+#include "mesh/loader_3ds.h"
+#include "mesh/loader_obj.h"
+#include "mesh/object.h"
+#include "script/interpreter.h"
+#include "script/parser.h"
+
+namespace {
+
+const char* const LOOP_SCRIPT =
+    "x = 0;\n"
+    "for (i = 0; i < 10000000; i++) { x = x + i * 0.5 - x / 3; if (x > 1000) { x = x - 1000; } }\n";
+// The same loop as a Lua user writes it: locals and the numeric for.
+const char* const LOOP_LUA =
+    "local x = 0\n"
+    "for i = 0, 9999999 do x = x + i * 0.5 - x / 3; if x > 1000 then x = x - 1000 end end\n"
+    "return x\n";
+
+std::string dir;
+
+void interpreter_loop(benchmark::State& state) {
+  FILE* file = std::tmpfile();
+  std::fputs(LOOP_SCRIPT, file);
+  std::rewind(file);
+  Script script;
+  parse(file, &script);
+  if (script.errors || !script.root) {
+    state.SkipWithError("script did not parse");
+    return;
+  }
+  Interpreter interpreter([](const CommandSlot&, bool) { return 0; });
+  for (auto _ : state) {
+    interpreter.run(script.root);
+    benchmark::DoNotOptimize(script.find("x", nullptr)->value);
+  }
+}
+
+void lua_loop(benchmark::State& state) {
+  lua_State* lua = luaL_newstate();
+  luaL_openlibs(lua);
+  if (luaL_loadstring(lua, LOOP_LUA) != LUA_OK) {
+    state.SkipWithError("lua did not load");
+    lua_close(lua);
+    return;
+  }
+  for (auto _ : state) {
+    lua_pushvalue(lua, -1);
+    lua_pcall(lua, 0, 1, 0);
+    benchmark::DoNotOptimize(lua_tonumber(lua, -1));
+    lua_pop(lua, 1);
+  }
+  lua_close(lua);
+}
+
+void obj_ours(benchmark::State& state) {
+  for (auto _ : state) {
+    cObject object(nullptr);
+    readObj(&object, (dir + "/grid.obj").c_str());
+    benchmark::DoNotOptimize(object.parts.data());
+  }
+}
+
+void obj_tinyobj(benchmark::State& state) {
+  for (auto _ : state) {
+    tinyobj::attrib_t attrib;
+    std::vector<tinyobj::shape_t> shapes;
+    std::vector<tinyobj::material_t> materials;
+    std::string warn, err;
+    tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, (dir + "/grid.obj").c_str(), nullptr, true);
+    benchmark::DoNotOptimize(shapes.data());
+  }
+}
+
+void assimp_read(benchmark::State& state, const char* name) {
+  for (auto _ : state) {
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(dir + "/" + name, aiProcess_Triangulate);
+    benchmark::DoNotOptimize(scene);
+  }
+}
+
+void tds_ours(benchmark::State& state) {
+  for (auto _ : state) {
+    cObject object(nullptr);
+    FILE* file = std::fopen((dir + "/grid.3ds").c_str(), "rb");
+    std::unique_ptr<Scene3ds> scene = read3ds(file);
+    std::fclose(file);
+    convert3ds(&object, *scene);
+    benchmark::DoNotOptimize(object.parts.data());
+  }
+}
+
+void gfx_ours(benchmark::State& state) {
+  for (auto _ : state) {
+    cObject object(nullptr);
+    object.readGfx((dir + "/grid.gfx").c_str());
+    benchmark::DoNotOptimize(object.parts.data());
+  }
+}
+
+void gfx_bytes(benchmark::State& state) {
+  for (auto _ : state) {
+    FILE* file = std::fopen((dir + "/grid.gfx").c_str(), "rb");
+    std::vector<uint8_t> bytes = read_whole_file(file);
+    std::fclose(file);
+    benchmark::DoNotOptimize(bytes.data());
+  }
+}
+
+// A grid object of about `triangles` triangles, in parts of 16-bit indices.
+std::unique_ptr<cObject> grid_object(long triangles) {
+  GridMesh mesh;
+  mesh.rows = 50;
+  mesh.columns = 100;  // 10,000 triangles a patch
+  mesh.patches = static_cast<int>(triangles / (2L * mesh.rows * mesh.columns));
+  std::string path = dir + "/algo" + std::to_string(triangles) + ".obj";
+  write_grid_obj(mesh, path);
+  auto object = std::make_unique<cObject>(nullptr);
+  readObj(object.get(), path.c_str());
+  std::remove(path.c_str());
+  return object;
+}
+
+void normals(benchmark::State& state) {
+  std::unique_ptr<cObject> object = grid_object(state.range(0));
+  for (auto _ : state) object->computeNormals();
+}
+
+void adjacency(benchmark::State& state) {
+  std::unique_ptr<cObject> object = grid_object(state.range(0));
+  for (auto _ : state) buildAdjacency(object.get());
+}
+
+}  // namespace
+
+void register_cpu_benchmarks(const std::string& work_dir, bool quick) {
+  dir = work_dir;
+  int loop_reps = quick ? 3 : 7;
+  int load_reps = quick ? 3 : 5;
+  auto once = [](benchmark::internal::Benchmark* b, int reps) {
+    b->Iterations(1)->Repetitions(reps)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond)->UseRealTime();
+  };
+  once(benchmark::RegisterBenchmark("interp/ours", interpreter_loop), loop_reps);
+  once(benchmark::RegisterBenchmark("interp/lua", lua_loop), loop_reps);
+  once(benchmark::RegisterBenchmark("obj/ours", obj_ours), load_reps);
+  once(benchmark::RegisterBenchmark("obj/tinyobj", obj_tinyobj), load_reps);
+  once(benchmark::RegisterBenchmark("obj/assimp", assimp_read, "grid.obj"), load_reps);
+  once(benchmark::RegisterBenchmark("3ds/ours", tds_ours), load_reps);
+  once(benchmark::RegisterBenchmark("3ds/assimp", assimp_read, "grid.3ds"), load_reps);
+  once(benchmark::RegisterBenchmark("gfx/ours", gfx_ours), load_reps);
+  once(benchmark::RegisterBenchmark("gfx/bytes", gfx_bytes), load_reps);
+  for (long n : {10000L, 1000000L}) {
+    int iterations = n == 10000 ? 200 : 2;
+    benchmark::RegisterBenchmark(("normals/" + std::to_string(n)).c_str(), normals)
+        ->Arg(n)->Iterations(iterations)->Repetitions(load_reps)->ReportAggregatesOnly(true)->UseRealTime();
+    benchmark::RegisterBenchmark(("adjacency/" + std::to_string(n)).c_str(), adjacency)
+        ->Arg(n)->Iterations(iterations)->Repetitions(load_reps)->ReportAggregatesOnly(true)->UseRealTime();
+  }
+}
+
+void prepare_cpu_files(const std::string& work_dir) {
+  // Kept between runs: the generator is deterministic (remove WORKDIR to redo).
+  if (FILE* done = std::fopen((work_dir + "/grid.gfx").c_str(), "rb")) {
+    std::fclose(done);
+    return;
+  }
+  GridMesh mesh;  // 16 patches of 62,500 triangles: 1,000,000
+  write_grid_obj(mesh, work_dir + "/grid.obj");
+  write_grid_3ds(mesh, work_dir + "/grid.3ds");
+  cObject object(nullptr);
+  readObj(&object, (work_dir + "/grid.obj").c_str());
+  object.writeGfx((work_dir + "/grid.obj").c_str());
+}
