@@ -46,6 +46,19 @@ fuzz: deps
 	@cmake --build build-fuzz -j $(JOBS)
 	fuzz/run $(FUZZ_SECONDS)
 
+# Benchmarks, optimised, in their own build folder; prints one table.
+# BENCH_ARGS=--quick gives fewer repetitions.
+.PHONY: bench
+BENCH_BUILD ?= build-bench
+BENCH_JOBS  ?= 2
+bench: deps
+	@bash scripts/bench-deps
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTALPINE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(BENCH_JOBS) --target talpine talpine_bench
+	@mkdir -p $(BENCH_BUILD)/work
+	cd $(BENCH_BUILD) && env -u DISPLAY -u WAYLAND_DISPLAY LIBGL_ALWAYS_SOFTWARE=1 SDL_VIDEODRIVER=offscreen \
+		./bench/talpine_bench work --program=$(CURDIR)/$(BENCH_BUILD)/talpine --demo=$(CURDIR)/demo/Data $(BENCH_ARGS)
+
 clean:
 	rm -rf $(BUILD)
 
