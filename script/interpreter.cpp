@@ -108,46 +108,31 @@ float Interpreter::evaluate(SyntaxNode* node) {
       return from_double(std::sqrt(static_cast<double>(evaluate(c[0]))));
     case N_RANDOM:
       return random_value(node);
-    case N_EQ:
-    case N_NE:
-    case N_GT:
-    case N_LT:
-    case N_GE:
-    case N_LE: {
-      float left = evaluate(c[0]);
-      float right = evaluate(c[1]);
-      switch (node->kind) {
-        case N_EQ: return truth(left == right);
-        case N_NE: return truth(left != right);
-        case N_GT: return truth(left > right);
-        case N_LT: return truth(left < right);
-        case N_GE: return truth(left >= right);
-        default: return truth(left <= right);
-      }
-    }
-    case N_ADD:
-    case N_SUB:
-    case N_MUL:
-    case N_DIV:
-    case N_REM: {
-      float left = evaluate(c[0]);
-      float right = evaluate(c[1]);
-      switch (node->kind) {
-        case N_ADD: return left + right;
-        case N_SUB: return left - right;
-        case N_MUL: return left * right;
-        case N_DIV: return left / right;  // an infinity or NaN, not an error
-        default: return remainder_of(left, right);
-      }
-    }
+    // Binary operators: one case each, the left operand evaluated first.
+    case N_EQ: { float left = evaluate(c[0]); return truth(left == evaluate(c[1])); }
+    case N_NE: { float left = evaluate(c[0]); return truth(left != evaluate(c[1])); }
+    case N_GT: { float left = evaluate(c[0]); return truth(left > evaluate(c[1])); }
+    case N_LT: { float left = evaluate(c[0]); return truth(left < evaluate(c[1])); }
+    case N_GE: { float left = evaluate(c[0]); return truth(left >= evaluate(c[1])); }
+    case N_LE: { float left = evaluate(c[0]); return truth(left <= evaluate(c[1])); }
+    case N_ADD: { float left = evaluate(c[0]); return left + evaluate(c[1]); }
+    case N_SUB: { float left = evaluate(c[0]); return left - evaluate(c[1]); }
+    case N_MUL: { float left = evaluate(c[0]); return left * evaluate(c[1]); }
+    case N_DIV: { float left = evaluate(c[0]); return left / evaluate(c[1]); }  // an infinity or NaN, not an error
+    case N_REM: { float left = evaluate(c[0]); return remainder_of(left, evaluate(c[1])); }
     case N_ASSIGN: {
       float value = evaluate(c[1]);
-      store(c[0], value);
+      Symbol* symbol = c[0]->symbol;
+      if (symbol->kind != SYMBOL_ARRAY) symbol->value = value;  // the common case, without a call
+      else store(c[0], value);
       return value;
     }
     case N_VAR:
-    case N_LVALUE:
-      return read(node);
+    case N_LVALUE: {
+      Symbol* symbol = node->symbol;
+      if (symbol->kind != SYMBOL_ARRAY) return symbol->value;
+      return element(symbol, c[0]);
+    }
     case N_NUM:
       return node->value;
     case N_NEG:
@@ -193,23 +178,42 @@ float Interpreter::evaluate(SyntaxNode* node) {
       return_value_ = evaluate(c[0]);
       returning_ = true;
       return return_value_;
+    case N_EMPTY:
+    case N_ERROR:
+    case N_FUNCTION:
+      return 0.0f;  // nothing to do
     default:
       if (scene_type_code(node->kind) >= 0) return scene_command(node);
-      return 0.0f;  // N_EMPTY, N_ERROR, N_FUNCTION: nothing to do
+      return 0.0f;
   }
 }
 
 // A statement list is a left-leaning chain of N_SEQ nodes, one per statement; it
 // runs without recursion so that its length does not grow the stack.
+// A short list (a loop's body, a block) is gathered on the stack; a longer one,
+// such as a whole script, in pending_.
 float Interpreter::sequence(SyntaxNode* node) {
-  size_t base = pending_.size();
-  for (; node && node->kind == N_SEQ; node = node->child[0]) pending_.push_back(node);
-  evaluate(node);  // the innermost list, N_EMPTY as the parser builds it
-  for (size_t i = pending_.size(); i-- > base && !unwinding();) {
-    count_script_statement(stop_);
-    evaluate(pending_[i]->child[1]);
+  constexpr int SHORT_LIST = 8;
+  SyntaxNode* local[SHORT_LIST];
+  int count = 0;
+  SyntaxNode* inner = node;
+  for (; inner && inner->kind == N_SEQ && count < SHORT_LIST; inner = inner->child[0]) local[count++] = inner;
+  if (inner && inner->kind == N_SEQ) {
+    size_t base = pending_.size();
+    for (; node && node->kind == N_SEQ; node = node->child[0]) pending_.push_back(node);
+    evaluate(node);  // the innermost list, N_EMPTY as the parser builds it
+    for (size_t i = pending_.size(); i-- > base && !unwinding();) {
+      count_script_statement(stop_);
+      evaluate(pending_[i]->child[1]);
+    }
+    pending_.resize(base);
+    return 0.0f;
   }
-  pending_.resize(base);
+  evaluate(inner);
+  for (int i = count; i-- > 0 && !unwinding();) {
+    count_script_statement(stop_);
+    evaluate(local[i]->child[1]);
+  }
   return 0.0f;
 }
 

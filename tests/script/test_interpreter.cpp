@@ -154,6 +154,23 @@ TEST(Values, ALongStatementListRunsWithoutDeepRecursion) {
   EXPECT_EQ(run.value("x"), 100000.0f);
 }
 
+// Blocks short enough to be gathered on the stack and longer ones: every
+// statement once, in order, and nothing after a return.
+TEST(Values, BlocksOfEveryLengthRunInOrderAndStopAtReturn) {
+  for (int length : {1, 2, 7, 8, 9, 16, 40}) {
+    std::string body;
+    for (int k = 0; k < length; ++k) body += "x = x * 3 + " + std::to_string(k % 3) + "; ";
+    std::string cut;
+    for (int k = 0; k < length; ++k) cut += (k == length / 2 ? "return x; " : "x = x + 1; ");
+    ScriptRun run("function f() { x = 0; " + cut + "x = 1000; return 0; }\n"
+                  "x = 0; { " + body + "} a = x; b = f();");
+    float expected = 0;
+    for (int k = 0; k < length; ++k) expected = expected * 3 + static_cast<float>(k % 3);
+    EXPECT_EQ(run.value("a"), expected) << length;
+    EXPECT_EQ(run.value("b"), static_cast<float>(length / 2)) << length;
+  }
+}
+
 TEST(Functions, CallsBindArgumentsAndReturnValues) {
   ScriptRun run(
       "function sq(v) { return v * v; }\n"
