@@ -102,6 +102,9 @@ int run_frame(Engine* engine) {
     return 0;
   }
 
+  // The triangles drawn are counted per frame.
+  resetFrameTriangles(engine);
+
   // Render-to-texture scene renders, before the glow and bloom pre-passes.
   renderRenderTargets(engine);
   post_prepare(engine);
