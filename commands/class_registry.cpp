@@ -30,3 +30,4 @@ REGISTER_CLASS(deform_class);
 REGISTER_CLASS(water_class);
 REGISTER_CLASS(fluid_class);
 REGISTER_CLASS(texgfx_class);
+REGISTER_CLASS(radio_class);

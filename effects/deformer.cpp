@@ -3,6 +3,7 @@
 #include "core/convert.h"
 #include "core/engine.h"
 #include "mesh/buffer_refresh.h"
+#include "mesh/loaded_shape.h"
 #include "mesh/object.h"
 #include "script/command_ring.h"
 
@@ -11,6 +12,7 @@ namespace {
 void grow(cDeform& d, cObject& o) {
   for (float& factor : d.scale)
     if (factor != 0.0f) factor += d.scaleStep;  // a flattened axis stays flat
+  keepLoadedShape(&o);
   for (MeshPart& part : o.parts)
     for (size_t i = 0; i + 2 < part.positions.size(); i += 3)
       for (int a = 0; a < 3; ++a) part.positions[i + a] *= d.scale[a];

@@ -50,6 +50,7 @@ struct MaterialGroup {
   // edges 0..2 (-1: open), then the facing flag for the light being processed
   // in the lowest byte.
   std::vector<int32_t> adjacency;
+  std::vector<float> loadedFaceNormals;  // faceNormals as loaded, once a command edits the shape
   uint32_t indexBuffer = 0;           // GL element buffer
 };
 
@@ -58,6 +59,10 @@ struct MeshPart {
   std::vector<float> texCoords;  // 2 per texture coordinate, indexed like the positions
   std::vector<MaterialGroup> groups;
   std::vector<float> normals;    // 3 per vertex
+  // positions and normals as loaded, kept by the first command that edits the
+  // shape (mesh/loaded_shape.h), so that a rewritten cache holds the mesh as
+  // loaded; empty while the shape is unchanged.
+  std::vector<float> loadedPositions, loadedNormals;
   int32_t vertexCount = 0;
   int32_t texCoordCount = 0;
   int32_t groupCount = 0;
@@ -104,6 +109,8 @@ struct cObject {
   uint8_t dirty = 1;      // placement or shape changed during this frame
   uint8_t buffersStale = 0;  // arrays edited by an effect; re-sent once before drawing (mesh/buffer_refresh.h)
   char name[OBJECT_NAME_SIZE] = {};
+  int32_t bakeAngle = 120;  // lightmap baker: view angle of the sample views, degrees
+  int32_t bakeLevel = 1;    // lightmap baker: subdivision level of each triangle
 
   // Fills the object from data folder + name: .gfx, else .3ds, else .obj.
   bool load(const char* mesh_name);

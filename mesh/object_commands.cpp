@@ -4,6 +4,7 @@
 
 #include "core/convert.h"
 #include "core/engine.h"
+#include "mesh/loaded_shape.h"
 #include "mesh/object.h"
 
 namespace {
@@ -43,6 +44,7 @@ float* first_part_vertex(cObject* o, float v) {
   if (o->partCount < 1) return nullptr;
   int k = float_to_int(v);
   if (k < 0 || k >= o->parts[0].vertexCount) return nullptr;
+  keepLoadedShape(o);
   return &o->parts[0].positions[k * 3];
 }
 
@@ -52,12 +54,14 @@ void set_axis_range(cObject* o, int axis, float from, float to, float value) {
   int first = float_to_int(from), last = float_to_int(to);
   if (first < 0) first = 0;
   if (last > part.vertexCount) last = part.vertexCount;
+  keepLoadedShape(o);
   for (int i = first; i < last; ++i) part.positions[i * 3 + axis] = value;
 }
 
 void set_cull(cObject* o, int winding) {
   if (o->frontFace != winding) {
     o->frontFace = winding;
+    keepLoadedShape(o);
     o->computeNormals();
   } else {
     o->frontFace = FRONT_FACE_NO_CULL;
@@ -183,6 +187,7 @@ void cmd_rotation(cObject* o, float a, float b, float c, float) {
   o->dirty = 1;
 }
 void cmd_scale(cObject* o, float a, float, float, float) {
+  keepLoadedShape(o);
   for (MeshPart& p : o->parts)
     for (float& x : p.positions) x *= a;
   o->computeBounds();
