@@ -45,6 +45,7 @@
 
 #include <concepts>
 #include <cstdint>
+#include <iterator>
 
 #include "commands/keyword_match.h"
 #include "core/convert.h"
@@ -86,6 +87,8 @@ struct ClassType {
   void (*destroy)(Engine* engine, int number);
   // The element itself (as void*), or null when missing or out of range.
   void* (*element)(Engine* engine, int number);
+  // Keyword `index` of the class's command list in test order; null past its end.
+  const char* (*keyword)(int index);
 };
 
 template <typename T>
@@ -117,6 +120,11 @@ struct ClassFrame {
   }
 
   static void* element(Engine* engine, int number) { return find(engine, number); }
+
+  static const char* keyword(int index) {
+    constexpr int count = static_cast<int>(std::size(T::keywords));
+    return index >= 0 && index < count ? T::keywords[index].keyword : nullptr;
+  }
 
   static int command(Engine* engine, const char* name, const CommandArgs& args, int32_t* result) {
     *result = 0;
@@ -206,7 +214,7 @@ constexpr ClassType class_type() {
   if constexpr (requires(Engine* e, const CommandArgs& args) { T::construct(e, 0, args); })
     create = &Frame::create;
   return ClassType{T::name,       T::type_code,   T::capacity,    &Frame::command, create,
-                   &Frame::remove, &Frame::status, &Frame::destroy, &Frame::element};
+                   &Frame::remove, &Frame::status, &Frame::destroy, &Frame::element, &Frame::keyword};
 }
 
 // Type codes 1..16 name the element classes; 0 is the scene.

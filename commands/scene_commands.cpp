@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <iterator>
 
 #include "commands/destroy_scene.h"
 #include "commands/keyword_match.h"
@@ -259,6 +260,11 @@ int run_scene_command(const CommandContext& context, const char* name, const Com
   if (!entry) return 1;
   entry->handler(context, SceneArgs{args.n, args.a, args.b, args.c, args.d});
   return 0;
+}
+
+const char* scene_command_keyword(int index) {
+  constexpr int count = static_cast<int>(std::size(SCENE_COMMANDS));
+  return index >= 0 && index < count ? SCENE_COMMANDS[index].keyword : nullptr;
 }
 
 void place_on_orbit(Engine* engine, float yaw, float pitch) {
