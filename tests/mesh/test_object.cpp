@@ -194,7 +194,7 @@ TEST_F(ObjectCommands, BlendMarksAndNeverUnmarks) {
   EXPECT_FLOAT_EQ(group().diffuse[3], 0.25f);  // alpha unchanged
   run("matcolg", 0, 0, 0.7f);
   EXPECT_FLOAT_EQ(group().diffuse[1], 0.7f);
-  run("matcolg", 1, 0, 0.9f);  // no part 1
+  run("matcolg", 1, 0, 0.9f);  // the mesh has no second part
   run("matcolg", 0, 5, 0.9f);  // no group 5
   EXPECT_FLOAT_EQ(group().diffuse[1], 0.7f);
 }
@@ -288,7 +288,7 @@ TEST_F(ObjectCommands, FlagsModesAndLightmapReset) {
   EXPECT_EQ(object->parts[1].blendMode, 5);
   run("tmode", 1, 3);
   EXPECT_EQ(object->parts[1].blendMode, 3);
-  run("tmode", 2, 3);  // no part 2
+  run("tmode", 2, 3);  // nor a third one
   group().lightmapCoords.assign(12, 1);
   group().lightmapTexture = 4;
   run("lmreset");
