@@ -88,6 +88,7 @@ EXAMPLE_ASSETS_bloom = sphere:ball.obj plane:floor.obj
 EXAMPLE_ASSETS_blur = torus:ring.obj checker:checker.png
 EXAMPLE_ASSETS_render_target = box:monitor.obj torus:ring.obj checker:checker.png
 EXAMPLE_ASSETS_language = sphere:ball.obj
+EXAMPLE_ASSETS_lightmap = room:room.3ds=checker.png sphere:ball.obj checker:checker.png lambert:lambert.png
 EXAMPLES = $(patsubst EXAMPLE_ASSETS_%,%,$(filter EXAMPLE_ASSETS_%,$(.VARIABLES)))
 
 assets: build

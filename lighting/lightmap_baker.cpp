@@ -232,6 +232,7 @@ void prepare(cRadio* radio) {
                 new_lightmap_texture(engine, radio->lightmaps[number].data(), radio->lmsize));
           }
           material.lightmapCoords = std::move(layout.coords);
+          material.baseIsLightmap = 1;
           entry.baked = true;
         }
         radio->prepared.push_back(entry);
@@ -544,6 +545,7 @@ void finishRadio(cRadio* radio) {
       if (!material || !entry.baked) continue;
       any = true;
       std::swap(material->baseTexture, material->lightmapTexture);
+      material->baseIsLightmap = 0;
       insetLightmapCoords(&material->lightmapCoords);
       if (!radio->lightmaps[entry.number].empty()) {
         if (radio->savemode) save_lightmap(radio, entry.number);

@@ -43,6 +43,10 @@ struct MaterialGroup {
   int16_t envTexture = 0;
   int16_t lightmapTexture = 0;        // the glow source of the glow mask
   uint8_t transparent = 0;            // drawn in the blended pass
+  // Set by the lightmap baker while baseTexture holds its lightmap (between
+  // `calc` and finishing): the group is drawn through lightmapCoords, where
+  // each triangle's cell lies, instead of its own texture coordinates.
+  uint8_t baseIsLightmap = 0;
   // Written by the lightmap baker: per triangle corner (s, t, 0, q) in lightmap
   // pixels with q = lightmap size, 12 values per triangle. Empty: none.
   std::vector<int32_t> lightmapCoords;

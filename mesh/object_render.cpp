@@ -9,6 +9,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/engine.h"
@@ -159,6 +160,33 @@ static void draw_elements(const cObject* object, const MaterialGroup& group) {
   glBindBufferARB_(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
 }
 
+// A group whose colour slot holds the baker's lightmap: every triangle corner
+// gets its own lightmap coordinates (s / q, t / q), so the corners cannot share
+// the part's vertex buffers and are sent one by one.
+static bool draws_through_lightmap(const cObject* object, const MeshPart& part, const MaterialGroup& group) {
+  return group.baseIsLightmap && object->primitive == GL_TRIANGLES && !group.lightmapCoords.empty() &&
+         !part.positions.empty() && part.normals.size() == part.positions.size();
+}
+
+static void draw_through_lightmap(const MeshPart& part, const MaterialGroup& group) {
+  size_t triangles = static_cast<size_t>(group.triangleCount > 0 ? group.triangleCount : 0);
+  triangles = std::min({triangles, group.indices.size() / 3, group.lightmapCoords.size() / 12});
+  const size_t vertices = part.positions.size() / 3;
+  glBegin(GL_TRIANGLES);
+  for (size_t t = 0; t < triangles; ++t) {
+    const uint16_t* corner = &group.indices[t * 3];
+    if (corner[0] >= vertices || corner[1] >= vertices || corner[2] >= vertices) continue;
+    for (int c = 0; c < 3; ++c) {
+      const int32_t* k = &group.lightmapCoords[t * 12 + c * 4];
+      float q = k[3] != 0 ? static_cast<float>(k[3]) : 1.0f;
+      glTexCoord2f(k[0] / q, k[1] / q);
+      glNormal3fv(&part.normals[corner[c] * 3]);
+      glVertex3fv(&part.positions[corner[c] * 3]);
+    }
+  }
+  glEnd();
+}
+
 static void bind_slot(const Engine* engine, int slot) {
   if (slot >= 0 && slot < MAX_TEXTURES) glBindTexture(GL_TEXTURE_2D, engine->textures[slot].glName);
 }
@@ -190,7 +218,8 @@ void cObject::drawGroup(int part_number, int group_number) {
   }
 
   // triangles
-  draw_elements(this, group);
+  if (draws_through_lightmap(this, part, group)) draw_through_lightmap(part, group);
+  else draw_elements(this, group);
 
   // undo
   texture_unit_zero();

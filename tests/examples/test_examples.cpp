@@ -205,4 +205,23 @@ TEST(Examples, TheLanguageExamplePlacesTwelveColouredBalls) {
   EXPECT_GT(r + g + b, 150);
 }
 
+// Baked by the program itself and shown before the baker is finished, at the
+// window size the script sets the viewport to again.
+TEST(Examples, TheBakedRoomIsLitByTheLampAndShadowedByTheBlock) {
+  RunResult run = render("lightmap", {"--size", "1200x800", "--fixed-step", "16", "--frames", "3"},
+                         {{"sleep 3000;", "sleep 50;"}});
+  ASSERT_EQ(run.width, 1200);
+  const double lit = region_mean(run, 60, 420, 300, 560).luminance();      // floor left of the block
+  const double shadow = region_mean(run, 900, 480, 1100, 580).luminance();  // floor behind it, right
+  const double away = region_mean(run, 420, 400, 780, 600).luminance();     // the block's side away from the lamp
+  EXPECT_GT(lit, 60);
+  EXPECT_LT(shadow, 0.6 * lit) << shadow << " " << lit;
+  EXPECT_LT(away, 15);
+  // Each triangle shows its own cell of the lightmap: the lit floor is lit
+  // throughout, without the dark patches of cells read through the wrong
+  // coordinates.
+  int dark = count_pixels(run, 60, 420, 300, 560, [](int r, int g, int b) { return r + g + b < 60; });
+  EXPECT_LT(dark, 240 * 140 / 50);
+}
+
 }  // namespace
