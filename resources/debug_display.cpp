@@ -30,9 +30,11 @@ void draw_box(const float corners[8][3]) {
 
 // Lines go untextured (a bound texture would hide them); labels take the font.
 void lines_state() { glDisable(GL_TEXTURE_2D); }
+// Glyph y grows downwards and world y upwards: the label's y scale is negated
+// so that it reads upright, hanging below its anchor.
 void label(Engine* engine, const float at[3], float sx, float sy, const char* text, const float colour[4]) {
   glEnable(GL_TEXTURE_2D);
-  drawText(engine, at[0], at[1], at[2], sx, sy, text, colour[0], colour[1], colour[2], colour[3]);
+  drawText(engine, at[0], at[1], at[2], sx, -sy, text, colour[0], colour[1], colour[2], colour[3]);
 }
 
 // 1: every part's box, then the object's, with the part numbers.

@@ -84,8 +84,10 @@ TEST_F(DebugDisplays, BoxesAndPartNumbers) {
   // x = 160 + 120 / tan(20 degrees) / 9.
   EXPECT_GT(count(yellow, 194, 100, 200, 140), 20);
   EXPECT_EQ(count(yellow, 0, 0, 100, 240), 0);
-  // "0" at the part box's first corner (left, top, near), growing upwards.
-  EXPECT_GT(count(grey, 110, 150, 240, 240), 10);
+  // "0" at the part box's first corner (left, top, near, at about 123, 157),
+  // upright: it hangs below its anchor, nothing of it above.
+  EXPECT_GT(count(grey, 110, 60, 240, 160), 10);
+  EXPECT_EQ(count(grey, 0, 165, 320, 240), 0);
   show(7);
   EXPECT_EQ(count(yellow), 0);
 }
