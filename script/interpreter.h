@@ -1,16 +1,22 @@
-// The interpreter: evaluates a parsed Script over 32-bit floats on the script
-// thread. It keeps values only in the Symbols and hands every scene statement and
-// verb to a CommandPoster (the CommandRing in a running engine); it never touches
-// the Engine or a scene element.
+// The interpreter: runs a parsed Script over 32-bit floats on the script thread.
+// The syntax tree is compiled into flat Code first (script/compiler.h); the
+// interpreter executes it. It keeps values only in the Symbols and the Code's
+// temporaries and hands every scene statement and verb to a CommandPoster (the
+// CommandRing in a running engine); it never touches the Engine or a scene element.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
+#include "script/code.h"
 #include "script/command_ring.h"
 #include "script/syntax_tree.h"
+
+struct ScriptActivity;
 
 // Hands one command over; with wait, returns its result (else 0).
 using CommandPoster = std::function<int32_t(const CommandSlot& command, bool wait)>;
@@ -30,34 +36,34 @@ class Interpreter {
   // The next integer 0..32767 of the linear congruential generator.
   int32_t next_random();
 
-  // Evaluates the statement list of a script; returns when it has run to its end,
+  // Runs the statement list of a script; returns when it has run to its end,
   // a top-level return was met, or the stop flag was set.
   void run(SyntaxNode* root);
 
-  // The value of a node, its subtree evaluated first.
-  float evaluate(SyntaxNode* node);
-  // Writes value into the variable or array element that target (N_LVALUE or N_VAR) denotes.
-  void store(SyntaxNode* target, float value);
-
  private:
-  bool unwinding() const;
-  float sequence(SyntaxNode* node);
-  float loop(SyntaxNode* init, SyntaxNode* condition, SyntaxNode* step, SyntaxNode* body);
-  float read(SyntaxNode* target);
-  float element(Symbol* array, SyntaxNode* index);
-  float compound(SyntaxNode* node);
-  float random_value(SyntaxNode* node);
-  float scene_command(SyntaxNode* node);
-  float verb(SyntaxNode* node, int type);
-  float call(SyntaxNode* node);
-  void print(SyntaxNode* node);
+  bool stopped() const { return stop_->load(std::memory_order_relaxed); }
+  // Runs code until its end, a return or a set stop flag.
+  void execute(Code& code);
+  float call(const Instruction& call, const Code& caller);
+  Code& function_code(const Symbol* function);
+  float random_between(float low, float high);
+  void scene_command(const Instruction& command, const Code& code);
+  float verb(const Instruction& verb);
+  void print(const Instruction& print);
   void sleep(float milliseconds);
 
   CommandPoster post_;
-  const std::atomic<bool>* stop_;
+  const std::atomic<bool>* stop_;      // never null: a flag that stays clear when none was given
+  ScriptActivity* activity_ = nullptr;  // the running thread's, looked up once per run
   uint32_t random_state_ = 0;
-  bool returning_ = false;  // a return is unwinding to its call
+  bool returning_ = false;  // the code that just ended met a return
   float return_value_ = 0.0f;
   int call_depth_ = 0;
-  std::vector<SyntaxNode*> pending_;  // statement lists being run, innermost last
+  // Function bodies compiled at their first call, by body (valid for one run).
+  std::unordered_map<const SyntaxNode*, std::unique_ptr<Code>> functions_;
+  // Stacks shared by nested calls: argument values on their way to the
+  // parameters, and what each call saves of the function's locals and temporaries.
+  std::vector<float> arguments_;
+  std::vector<float> saved_values_;
+  std::vector<std::vector<float>> saved_elements_;
 };

@@ -24,9 +24,7 @@ void end_script_wait() {
   if (activity) activity->wait.store(static_cast<int>(ScriptWait::Running), std::memory_order_release);
 }
 
-void count_script_statement(const std::atomic<bool>* stop) {
-  ScriptActivity* activity = this_thread_activity;
-  if (!activity || ++activity->statements < LOCK_STEP_STATEMENT_BUDGET) return;
+void wait_out_statement_budget(ScriptActivity* activity, const std::atomic<bool>* stop) {
   activity->statements = 0;
   if (!engine_clock_fixed()) return;
   uint64_t frame = engine_clock_frames();

@@ -42,9 +42,17 @@ void set_current_script_activity(ScriptActivity* activity);
 void begin_script_wait(ScriptWait kind, const CommandSlot* slot = nullptr, uint32_t wake_time = 0);
 void end_script_wait();
 
+// Script thread: the budget of activity (the thread's own) is used up; in
+// lock-step mode waits for the next frame before going on.
+void wait_out_statement_budget(ScriptActivity* activity, const std::atomic<bool>* stop);
+
 // Script thread: one statement evaluated. In lock-step mode, once the budget is
-// used up, waits for the next frame before going on.
-void count_script_statement(const std::atomic<bool>* stop);
+// used up, waits for the next frame before going on. activity is
+// current_script_activity(), looked up once by the caller (inline and without
+// the lookup because the interpreter counts every statement); null counts nothing.
+inline void count_script_statement(ScriptActivity* activity, const std::atomic<bool>* stop) {
+  if (activity && ++activity->statements >= LOCK_STEP_STATEMENT_BUDGET) wait_out_statement_budget(activity, stop);
+}
 
 // Render thread: whether the script waits on something the render thread (or
 // the person) must do first.

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "core/clock.h"
+#include "script/script_activity.h"
 #include "script_helpers.h"
 
 namespace {
@@ -171,6 +172,74 @@ TEST(Values, BlocksOfEveryLengthRunInOrderAndStopAtReturn) {
   }
 }
 
+// Operands run from left to right, and a variable is read where it stands:
+// an assignment further right does not change what the left side saw.
+TEST(Values, AVariableIsReadBeforeTheOperandsToItsRight) {
+  ScriptRun run(
+      "x = 1; a = x + (x = 5); x = 3; b = x - (x = 1) - x; x = 2; c = (x = 4) * (x = 10); d = 2; d += (d = 10);"
+      "x = 1; if (x < (x = 0)) e = 1; else e = 2; x = 1; f = random(x, x = 1); x = 7; g = x * x++;");
+  EXPECT_EQ(run.value("a"), 6.0f);
+  EXPECT_EQ(run.value("b"), 1.0f);   // (3 - 1) - 1
+  EXPECT_EQ(run.value("c"), 40.0f);
+  EXPECT_EQ(run.value("d"), 12.0f);  // the old d, then the assignment's 10
+  EXPECT_EQ(run.value("e"), 2.0f);   // 1 < 0
+  EXPECT_EQ(run.value("f"), 1.0f);
+  EXPECT_EQ(run.value("g"), 56.0f);  // 7 * 8
+
+  ScriptRun elements("array a[3]; i = 0; a[i] = (i = 2); j = 0; a[j++] = j;");
+  EXPECT_EQ(elements.script->find("a", nullptr)->elements, (std::vector<float>{0, 0, 2}));  // a[1] = old j
+}
+
+TEST(Values, ArgumentsOfCommandsAndCallsAreTakenInOrder) {
+  ScriptRun run(
+      "function pair(p, q) { return p * 10 + q; }\n"
+      "n = 1; object n position (n, n = 7, n); x = 1; r = pair(x, x = 2); s = pair(x++, x);");
+  ASSERT_EQ(run.posted.size(), 1u);
+  const float* args = run.posted[0].command.args;
+  EXPECT_EQ(std::vector<float>(args, args + 5), (std::vector<float>{1, 1, 7, 7, 0}));
+  EXPECT_EQ(run.value("r"), 12.0f);
+  EXPECT_EQ(run.value("s"), 33.0f);
+}
+
+// Comparisons that jump on their operands: NaN fails each of them, so the
+// negated jump must not be the opposite comparison.
+TEST(Values, NaNFailsEveryComparisonInConditions) {
+  ScriptRun run(
+      "n = 0 / 0; a = 0; if (n > 1) a = 1; if (n == n) a = 2; if (n < 1) a = 3; if (n >= 1) a = 4;"
+      "if (n <= 1) b = 1; else b = 2; c = 0; while (n < 1) c = c + 1; d = 0; while (n != 1 && d < 3) d++;"
+      "e = 0; for (i = 0; i < 5; i++) if (!(n > i)) e++; f = (n == n); g = (n != n);");
+  EXPECT_EQ(run.value("a"), 0.0f);
+  EXPECT_EQ(run.value("b"), 2.0f);
+  EXPECT_EQ(run.value("c"), 0.0f);
+  EXPECT_EQ(run.value("d"), 3.0f);
+  EXPECT_EQ(run.value("e"), 5.0f);
+  EXPECT_EQ(run.value("f"), 0.0f);
+  EXPECT_EQ(run.value("g"), 1.0f);
+}
+
+TEST(Values, LongSumsAndDeepParenthesesGiveTheirValue) {
+  std::string sum = "y = 0";
+  for (int i = 0; i < 200000; ++i) sum += " + 1";
+  std::string nested = "z = " + std::string(1000, '(') + "2" + std::string(1000, ')') + " * 3;";
+  ScriptRun run(sum + "; " + nested + " w = 1 - 1 - 1 - 1 - 1;");
+  EXPECT_EQ(run.value("y"), 200000.0f);
+  EXPECT_EQ(run.value("z"), 6.0f);
+  EXPECT_EQ(run.value("w"), -3.0f);
+}
+
+// Every statement of a list and every loop round counts once towards the
+// lock-step budget, a block as one statement of its own list as well.
+TEST(Values, StatementsAndLoopRoundsAreCounted) {
+  ScriptActivity activity;
+  set_current_script_activity(&activity);
+  {
+    ScriptRun run("x = 0; for (i = 0; i < 10; i++) { x = x + i; if (x > 5) { y = 1; } } function f() { z = 1; } f();");
+    // 4 top-level statements, 10 rounds of 2, and 7 blocks entered (x > 5 from i = 3); the call's body 1
+    EXPECT_EQ(activity.statements, 4u + 10u + 20u + 7u + 1u);
+  }
+  set_current_script_activity(nullptr);
+}
+
 TEST(Functions, CallsBindArgumentsAndReturnValues) {
   ScriptRun run(
       "function sq(v) { return v * v; }\n"
@@ -203,6 +272,20 @@ TEST(Functions, LocalsAreRestoredAfterEachCall) {
       "r = count(3);");
   // The inner calls set t and n to 2, 1 and 0; the outer level must see its own 3s again.
   EXPECT_EQ(run.value("r"), 6.0f);
+}
+
+// A recursive call in the middle of an expression: the partial values of the
+// outer level (the n * 2 and the product) must survive the inner levels.
+TEST(Functions, RecursionKeepsEachLevelsPartialValues) {
+  ScriptRun run(
+      "function g(n) { if (n <= 0) return 1; return n * 2 + g(n - 1) * 3 + n; }\n"
+      "function h(n) { array seen[2]; seen[1] = n; if (n > 0) h(n - 1); return seen[1]; }\n"
+      "a = g(6); b = h(4); c = later(); function later() { return 3; }");
+  float expected = 1;
+  for (int n = 1; n <= 6; ++n) expected = static_cast<float>(n * 2) + expected * 3 + static_cast<float>(n);
+  EXPECT_EQ(run.value("a"), expected);
+  EXPECT_EQ(run.value("b"), 4.0f);  // each level's array is its own again after the inner calls
+  EXPECT_EQ(run.value("c"), 3.0f);  // called before its definition, without arguments
 }
 
 TEST(Functions, RunawayRecursionStopsAtTheDepthLimit) {
@@ -282,6 +365,32 @@ TEST(Stopping, TheStopFlagEndsLoopsAndSleeps) {
     stop = true;
     runner.join();
     EXPECT_TRUE(done) << text;
+  }
+}
+
+// A stop flag set while a command is handed over (as the engine's shut-down
+// can) ends the run before the next statement, also inside a function.
+TEST(Stopping, AStopDuringACommandEndsTheRunBeforeTheNextStatement) {
+  for (const char* text : {"for (i = 0; i < 10; i++) { object 1 hide; x = i; } x = 100;",
+                           "function f() { object 1 hide; object 2 hide; } f(); object 3 hide; x = 100;"}) {
+    auto script = parse_text(text);
+    std::atomic<bool> stop{false};
+    int posted = 0;
+    Interpreter interpreter(
+        [&](const CommandSlot&, bool) {
+          if (++posted == 3 || script->find("f", nullptr)) stop = true;
+          return 0;
+        },
+        &stop);
+    interpreter.run(script->root);
+    Symbol* x = script->find("x", nullptr);
+    if (script->find("f", nullptr)) {
+      EXPECT_EQ(posted, 1) << text;
+      EXPECT_EQ(x->value, 0.0f) << text;
+    } else {
+      EXPECT_EQ(posted, 3) << text;
+      EXPECT_EQ(x->value, 1.0f) << text;  // the third round posted, then stopped
+    }
   }
 }
 
