@@ -1,12 +1,13 @@
 #include "mesh/loader_obj.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "mesh/byte_reader.h"
 #include "mesh/object.h"
+#include "mesh/text_numbers.h"
 #include "platform/platform.h"
 
 namespace {
@@ -24,24 +25,20 @@ struct ObjReader {
   cObject* object;
   ObjPart current;
   long positions_read = 0;  // over the whole file: relative numbers count from here
+  std::vector<long> numbers;  // the corners of the face being read, kept between faces
 
   bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
   // A face of n corners, each "v", "v/vt", "v/vt/vn" or "v//vn", becomes the
   // fan (1, 2, 3), (1, 3, 4), ...; a corner whose position number is missing
-  // or 0 drops the face.
-  void face(const char* line_start, const char* line_end) {
-    // A copy ending in a NUL: the number reading must stop at the line's end,
-    // also for the file's last line with nothing after it.
-    std::string text(line_start, line_end);
-    const char* p = text.c_str();
-    const char* end = p + text.size();
-    std::vector<long> numbers;
+  // or 0 drops the face. Numbers are read in place and stop at the line's end.
+  void face(const char* p, const char* end) {
+    numbers.clear();
     while (p < end) {
       while (p < end && is_blank(*p)) ++p;
       if (p >= end) break;
-      char* after = nullptr;
-      long number = std::strtol(p, &after, 10);
+      long number = 0;
+      const char* after = readLong(p, end, &number);
       if (after == p || number == 0) return;
       if (number < 0) number = positions_read + number + 1;  // relative to the last position
       numbers.push_back(number);
@@ -49,22 +46,16 @@ struct ObjReader {
       while (p < end && !is_blank(*p)) ++p;  // the corner's texture and normal numbers
     }
     current.has_faces = true;
-    for (size_t i = 2; i < numbers.size(); ++i) {
-      current.corners.push_back(numbers[0]);
-      current.corners.push_back(numbers[i - 1]);
-      current.corners.push_back(numbers[i]);
-    }
+    for (size_t i = 2; i < numbers.size(); ++i)
+      current.corners.insert(current.corners.end(), {numbers[0], numbers[i - 1], numbers[i]});
   }
 
-  // Up to `count` numbers of a "v" or "vt" statement; missing ones are 0.
+  // Up to `count` numbers of a "v" or "vt" statement; missing ones are 0, and
+  // so is every one after a word that is no number.
   void values(const char* p, const char* end, int count, std::vector<float>* out) {
-    std::string text(p, end);
-    const char* s = text.c_str();
     for (int i = 0; i < count; ++i) {
-      char* after = nullptr;
-      float value = std::strtof(s, &after);
-      if (after == s) value = 0.0f;
-      else s = after;
+      float value = 0.0f;
+      p = readFloat(p, end, &value);
       out->push_back(value);
     }
   }
@@ -196,12 +187,12 @@ struct ObjReader {
 
 bool readObjText(cObject* object, const char* text, size_t size) {
   object->clearMesh();
-  ObjReader reader{object, ObjPart(), 0};
+  ObjReader reader{object, ObjPart(), 0, {}};
   const char* p = text;
   const char* end = text + size;
   while (p < end) {
-    const char* line_end = p;
-    while (line_end < end && *line_end != '\n') ++line_end;
+    const char* line_end = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    if (!line_end) line_end = end;
     const char* content_end = line_end;
     if (content_end > p && content_end[-1] == '\r') --content_end;
     reader.line(p, content_end);

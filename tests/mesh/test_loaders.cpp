@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -150,6 +151,30 @@ TEST_F(Loaders, ObjGarbageLoadsWithoutHarm) {
   cObject* o = obj_text("v 1 2\nv 3\nv 4 5 6\nf 1 2 3\n");  // missing numbers are 0
   EXPECT_FLOAT_EQ(o->parts[0].positions[2], 0.0f);
   EXPECT_FLOAT_EQ(o->parts[0].positions[6], 4.0f);
+}
+
+TEST_F(Loaders, ObjNumbersInEveryFormAndAWordThatStopsTheRest) {
+  cObject* o = obj_text(
+      "v 0x10 +2.5 -1e-50\n"       // hexadecimal, a plus sign, below the range of float
+      "v\t1e40 .5 \f7\n"           // beyond it, no leading digit, a form feed before a number
+      "v 1 two 3\n"                // a word: it and all after it are 0
+      "vt 0.25 0.75\r\n"
+      "f +1 2/1/1 \v3\n");
+  ASSERT_EQ(o->partCount, 1);
+  const std::vector<float>& p = o->parts[0].positions;
+  ASSERT_EQ(p.size(), 9u);
+  EXPECT_EQ(p[0], 16.0f);
+  EXPECT_EQ(p[1], 2.5f);
+  EXPECT_EQ(p[2], 0.0f);
+  EXPECT_TRUE(std::signbit(p[2]));
+  EXPECT_TRUE(std::isinf(p[3]));
+  EXPECT_EQ(p[4], 0.5f);
+  EXPECT_EQ(p[5], 7.0f);
+  EXPECT_EQ(p[6], 1.0f);
+  EXPECT_EQ(p[7], 0.0f);
+  EXPECT_EQ(p[8], 0.0f);
+  EXPECT_EQ(o->parts[0].texCoords[1], 0.75f);
+  EXPECT_EQ(indices(o), (std::vector<int>{0, 1, 2}));
 }
 
 // ---- 3D Studio ----------------------------------------------------------------
