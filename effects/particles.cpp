@@ -4,9 +4,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "core/convert.h"
 #include "core/engine.h"
+#include "core/gl_context.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
 #include "script/command_ring.h"
@@ -53,6 +55,60 @@ const float* point_vertex(const cObject* target, const EmitterPoint& point, cons
     return nullptr;
   *part_out = &part;
   return &part.positions[point.vertex * 3];
+}
+
+// An emission pass's quads go to GL in one array draw: per corner its texture
+// coordinates, colour and position, the GL_T2F_C4F_N3F_V3F layout without the
+// normal.
+constexpr int CORNER_FLOATS = 9;
+constexpr size_t QUAD_FLOATS = 4 * CORNER_FLOATS;
+
+float* put_corner(float* v, float s, float t, const float colour[4], float x, float y, float z) {
+  v[0] = s;
+  v[1] = t;
+  for (int k = 0; k < 4; ++k) v[2 + k] = colour[k];
+  v[6] = x;
+  v[7] = y;
+  v[8] = z;
+  return v + CORNER_FLOATS;
+}
+
+// The quad of a particle at x facing the camera; corners in the order, and
+// with the same sums, that the quad had when it was drawn on its own.
+void append_quad(std::vector<float>* quads, const float x[3], const float colour[4], const float right[3],
+                 const float up[3]) {
+  size_t at = quads->size();
+  quads->resize(at + QUAD_FLOATS);
+  float* v = quads->data() + at;
+  v = put_corner(v, 0, 1, colour, x[0] - right[0] + up[0], x[1] - right[1] + up[1], x[2] - right[2] + up[2]);
+  v = put_corner(v, 1, 1, colour, x[0] + right[0] + up[0], x[1] + right[1] + up[1], x[2] + right[2] + up[2]);
+  v = put_corner(v, 1, 0, colour, x[0] + right[0] - up[0], x[1] + right[1] - up[1], x[2] + right[2] - up[2]);
+  put_corner(v, 0, 0, colour, x[0] - right[0] - up[0], x[1] - right[1] - up[1], x[2] - right[2] - up[2]);
+}
+
+// The batch in one draw, from client memory. The scene pass's client arrays,
+// their pointers and its array buffer binding are saved and restored around
+// it. Afterwards the current colour and texture coordinates are those of the
+// last corner, as they were when every quad was sent on its own (an array
+// draw leaves them undefined).
+void draw_quads(const std::vector<float>& quads) {
+  if (quads.empty()) return;
+  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  if (glBindBufferARB_) glBindBufferARB_(GL_ARRAY_BUFFER_ARB, 0);
+  if (glClientActiveTextureARB_) glClientActiveTextureARB_(GL_TEXTURE0_ARB);
+  const GLsizei stride = CORNER_FLOATS * sizeof(float);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glTexCoordPointer(2, GL_FLOAT, stride, quads.data());
+  glColorPointer(4, GL_FLOAT, stride, quads.data() + 2);
+  glVertexPointer(3, GL_FLOAT, stride, quads.data() + 6);
+  glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(quads.size() / CORNER_FLOATS));
+  glPopClientAttrib();
+  const float* last = quads.data() + quads.size() - CORNER_FLOATS;
+  glColor4fv(last + 2);
+  glTexCoord2f(last[0], last[1]);
 }
 
 // ---- the commands; the system number is args.n, the values args.a .. args.d ----
@@ -235,6 +291,7 @@ void cParticle::emissionPass(const float right[3], const float up[3]) {
   if (!particles) return;
   const bool tick_due = engine->now >= nextTick;
   const int32_t window_start = emitted;
+  quads.clear();
   for (int k = 0; k < total; ++k) {
     // The window grows by perStep + 1 slots a pass until the pool is in play.
     if (emitted < total && k > window_start + perStep) break;
@@ -250,20 +307,10 @@ void cParticle::emissionPass(const float right[3], const float up[3]) {
       for (int a = 0; a < 3; ++a) p.drift[a] += accel[a];
       for (int c = 0; c < 4; ++c) p.colour[c] += p.colourStep[c];
     }
-    const float* x = p.position;
-    glColor4fv(p.colour);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 1);
-    glVertex3f(x[0] - right[0] + up[0], x[1] - right[1] + up[1], x[2] - right[2] + up[2]);
-    glTexCoord2f(1, 1);
-    glVertex3f(x[0] + right[0] + up[0], x[1] + right[1] + up[1], x[2] + right[2] + up[2]);
-    glTexCoord2f(1, 0);
-    glVertex3f(x[0] + right[0] - up[0], x[1] + right[1] - up[1], x[2] + right[2] - up[2]);
-    glTexCoord2f(0, 0);
-    glVertex3f(x[0] - right[0] - up[0], x[1] - right[1] - up[1], x[2] - right[2] - up[2]);
-    glEnd();
-    addFrameTriangles(engine, 2);
+    append_quad(&quads, p.position, p.colour, right, up);
   }
+  draw_quads(quads);
+  addFrameTriangles(engine, 2 * static_cast<int>(quads.size() / QUAD_FLOATS));
 }
 
 void cParticle::drawAttached(cObject* target) {

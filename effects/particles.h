@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "commands/class_table.h"
 
@@ -65,6 +66,7 @@ struct cParticle {
   int16_t speed = 10;             // tick period, ms
   int16_t total = 50;             // pool size
   Engine* engine;
+  std::vector<float> quads;       // the emission pass's batch, kept for its capacity
 
   // Re-allocates the pool for `total` dead particles (none when total <= 0).
   void allocatePool();

@@ -3,8 +3,10 @@
 // systems in world and object space, and what reaches the pixels.
 #include <cmath>
 #include <set>
+#include <vector>
 
 #include "effects/particles.h"
+#include "resources/texture_manager.h"
 #include "tests/effects/sprite_scene.h"
 
 namespace {
@@ -24,6 +26,12 @@ struct Particles : SpriteScene {
     if (tick) engine->now = p->nextTick;
     else p->nextTick = engine->now + 100000;
     return render() / 2;
+  }
+  std::vector<uint8_t> drawn_frame() {
+    std::vector<uint8_t> rgb(static_cast<size_t>(window_width) * window_height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, window_width, window_height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return rgb;
   }
 };
 
@@ -271,6 +279,106 @@ TEST_F(Particles, DepthTestedParticlesHideBehindObjectsUnlessTestIsZero) {
   // Drawn over everything, the system is culled by its origin instead.
   send(0, "position", 0, 0, -20);
   EXPECT_EQ(pass(p, false), 0);
+}
+
+// The particles of an emission pass go to GL in one array draw. It must give
+// the pixels that one quad at a time gave, and hand the scene's client arrays
+// back as it found them: a colour array left on, or the vertex array pointed
+// at the batch, would corrupt or crash the next object drawn.
+TEST_F(Particles, OneBatchDrawsWhatQuadsOneByOneDrewAndLeavesTheArraysAsTheyWere) {
+  start();
+  cube(0, 3, 0, 12);
+  // A texture whose every texel differs, so that a corner given the wrong
+  // coordinates shows.
+  FIBITMAP* image = FreeImage_Allocate(16, 16, 24);
+  for (int y = 0; y < 16; ++y) {
+    BYTE* row = FreeImage_GetScanLine(image, y);
+    for (int x = 0; x < 16; ++x) {
+      row[3 * x + FI_RGBA_RED] = static_cast<BYTE>(x * 16);
+      row[3 * x + FI_RGBA_GREEN] = static_cast<BYTE>(y * 16);
+      row[3 * x + FI_RGBA_BLUE] = 128;
+    }
+  }
+  ASSERT_TRUE(FreeImage_Save(FIF_PNG, image, (data->path() + "ramp.png").c_str(), 0));
+  FreeImage_Unload(image);
+  const int texture = loadTexture(engine, "ramp", GL_REPEAT);
+  ASSERT_GT(texture, 0);
+  cParticle* p = system();
+  send(0, "texture", static_cast<float>(texture));
+  send(0, "total", 200);
+  send(0, "volume", 8, 5, 3);
+  send(0, "radius", 0.3f);
+  send(0, "position", 0, 0, 20);
+  send(0, "size", 0.6f);
+  send(0, "rgb1", 0.9f, 0.4f, 0.1f);
+  send(0, "rgb2", 0.1f, 0.2f, 0.9f);
+  send(0, "casual", 1);
+  send(0, "dead", 0);
+  send(0, "active", 1);
+  p->emitted = p->total;
+  for (int i = 0; i < 6; ++i) pass(p, true);  // every particle alive, moved
+  std::vector<Particle> before(p->particles, p->particles + p->total);
+  ASSERT_EQ(pass(p, false), 200);
+  std::vector<uint8_t> batched = drawn_frame();
+  keep_picture("particles_batched");
+
+  // state the next frame's scene pass relies on
+  EXPECT_TRUE(glIsEnabled(GL_VERTEX_ARRAY));
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+  EXPECT_TRUE(glIsEnabled(GL_NORMAL_ARRAY));
+  EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
+  GLint buffer = -1;
+  glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &buffer);
+  EXPECT_EQ(buffer, 0);
+  GLvoid* pointer = nullptr;
+  glGetPointerv(GL_VERTEX_ARRAY_POINTER, &pointer);
+  EXPECT_FALSE(pointer >= static_cast<void*>(p->quads.data()) &&
+               pointer < static_cast<void*>(p->quads.data() + p->quads.size()));
+  float colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  for (int c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(colour[c], before.back().colour[c]);  // as after the last quad's glColor
+
+  // The same scene without the system, then its quads one by one, as the
+  // transparent pass's state has them.
+  send(0, "active", 0);
+  render();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_LIGHTING);
+  glFrontFace(GL_CW);
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  glDepthMask(GL_FALSE);
+  glEnable(GL_DEPTH_TEST);
+  glBindTexture(GL_TEXTURE_2D, engine->textures[texture].glName);
+  const float r = p->size, u = p->size;  // camera axes: x and y
+  for (const Particle& q : before) {
+    const float* x = q.position;
+    glColor4fv(q.colour);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 1);
+    glVertex3f(x[0] - r, x[1] + u, x[2]);
+    glTexCoord2f(1, 1);
+    glVertex3f(x[0] + r, x[1] + u, x[2]);
+    glTexCoord2f(1, 0);
+    glVertex3f(x[0] + r, x[1] - u, x[2]);
+    glTexCoord2f(0, 0);
+    glVertex3f(x[0] - r, x[1] - u, x[2]);
+    glEnd();
+  }
+  glDepthMask(GL_TRUE);
+  glDisable(GL_BLEND);
+  glFinish();
+  std::vector<uint8_t> one_by_one = drawn_frame();
+  ASSERT_EQ(batched.size(), one_by_one.size());
+  size_t differ = 0, lit = 0;
+  for (size_t i = 0; i < batched.size(); ++i) {
+    differ += batched[i] != one_by_one[i];
+    lit += batched[i] != 0;
+  }
+  EXPECT_EQ(differ, 0u);
+  EXPECT_GT(lit, batched.size() / 20);  // the particles and the cube are there to compare
 }
 
 TEST_F(Particles, RotationTurnsAFreeStandingSystemAboutTheSceneOrigin) {
