@@ -14,6 +14,7 @@
 
 #include "bench/bench_cpu.h"
 #include "bench/bench_frame.h"
+#include "bench/bench_scaling.h"
 #include "bench/results.h"
 
 namespace {
@@ -52,13 +53,14 @@ void pair(const char* figure, const char* ref_label, const char* a, const char* 
   add_row(row);
 }
 
-// Per-element time at 1,000,000 against 10,000 elements.
-void scaling(const char* figure, const char* topic) {
+// Per-element time at 1,000,000 against 10,000 elements (or the counts the
+// benchmark really used, when it cannot hit them exactly).
+void scaling(const char* figure, const char* topic, double large = 1e6, double small = 1e4) {
   Row row;
   row.figure = figure;
   row.reference = "same, per element at 10,000";
-  row.figure_s = value((std::string(topic) + "/1000000").c_str()) / 1e6;
-  row.reference_s = value((std::string(topic) + "/10000").c_str()) / 1e4;
+  row.figure_s = value((std::string(topic) + "/1000000").c_str()) / large;
+  row.reference_s = value((std::string(topic) + "/10000").c_str()) / small;
   row.scale = 1e9;
   row.unit = "ns";
   row.target = "<= 2.00";
@@ -122,6 +124,7 @@ int main(int argc, char** argv) {
     prepare_cpu_files(dir);
     std::fprintf(stderr, "\nCPU benchmarks ");
     register_cpu_benchmarks(dir, quick);
+    register_scaling_benchmarks(quick ? 3 : 5);
     // Repetitions of all benchmarks interleaved, so a figure and its reference
     // see the same load on a shared machine.
     char flag[] = "--benchmark_enable_random_interleaving=true";
@@ -142,6 +145,10 @@ int main(int argc, char** argv) {
     pair(".gfx cache read, 1M triangles", "reading the file's bytes", "gfx/ours", "gfx/bytes", "<= 3.00", 3.0);
     scaling("computeNormals per triangle at 1M", "normals");
     scaling("buildAdjacency per triangle at 1M", "adjacency");
+    scaling("water step per vertex at 1M (16 grids)", "water");
+    scaling("fluid step per vertex at 1M (16 grids)", "fluid");
+    scaling("lightmap gathering per sample at 1M", "gather", static_cast<double>(gatherSamples(1000000)),
+            static_cast<double>(gatherSamples(10000)));
   }
   if (only.empty() || only == "gl") {
     std::fprintf(stderr, "\nGL benchmarks ");
