@@ -197,7 +197,7 @@ void frame_pair(Engine* engine, const char* label, int rounds, int frames, long 
   add_row(row);
   char note[256];
   std::snprintf(note, sizeof note,
-                "%s: %.0f fps against %.0f fps (%.0f %%); %.1f M triangles/s drawn; pictures differ in %.2f %% "
+                "%s: %.1f fps against %.1f fps (%.0f %%); %.1f M triangles/s drawn; pictures differ in %.2f %% "
                 "of pixels",
                 label, 1.0 / row.figure_s, 1.0 / row.reference_s, 100.0 * row.reference_s / row.figure_s,
                 triangles / row.figure_s / 1e6, 100.0 * differing_share(engine_picture, minimal_picture));
