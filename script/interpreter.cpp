@@ -1,7 +1,8 @@
 // Execution of compiled Code: one loop over the instructions with a switch on
-// the op, the longer cases (calls, commands, print, sleep) in helpers. A stop
-// flag or a return winds the running Code down at once; the tree-walk did
-// nothing in between either, since it looked at both before every statement.
+// the op, the longer cases (calls, commands, print, sleep) in helpers. A return,
+// or a stop flag found set at a check, ends the running Code at once: every
+// statement list and loop around it would stop at its next check before doing
+// anything, so nothing is left out by jumping straight to the end.
 #include "script/interpreter.h"
 
 #include <algorithm>
