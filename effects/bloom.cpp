@@ -17,6 +17,23 @@ static void draw_scene(Engine* engine) {
   transparent_pass(engine);
 }
 
+// The last steps of both bloom computations: the bright image in the buffer is
+// spread by additive shifted copies, then the two identity matrices pushed for
+// it are popped and blending and the depth test are put back.
+static void spread_and_restore(Engine* engine, int buffer, int numelems, int offset, float sample_alpha) {
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  glColor4f(1.0f, 1.0f, 1.0f, sample_alpha);
+  box_blur(engine, buffer, numelems, offset);
+
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDisable(GL_BLEND);
+  glEnable(GL_DEPTH_TEST);
+}
+
 void cBloom::setActive(bool on) {
   active = on && has_extension("GL_ARB_multitexture") && has_extension("GL_ARB_texture_env_combine");
 }
@@ -55,18 +72,7 @@ void cBloom::prepare() {
 
   // Additive samples; the depth test stays as the scene left it (GL_LEQUAL),
   // so the stacked quads at equal depth all pass
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  glColor4f(1.0f, 1.0f, 1.0f, sampleAlpha);
-  box_blur(engine, buffer, numelems, offset);
-
-  // Restore
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glDisable(GL_BLEND);
-  glEnable(GL_DEPTH_TEST);
+  spread_and_restore(engine, buffer, numelems, offset, sampleAlpha);
   if (engine->hglrc) set_viewport(0.0, engine->width, engine->height);
 }
 
@@ -135,18 +141,7 @@ void cBloom::prepareAfterSwap() {
   copy_to_bound(width, height);
 
   // Additive samples
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  glColor4f(1.0f, 1.0f, 1.0f, sampleAlpha);
-  box_blur(engine, buffer, numelems, offset);
-
-  // Restore
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glDisable(GL_BLEND);
-  glEnable(GL_DEPTH_TEST);
+  spread_and_restore(engine, buffer, numelems, offset, sampleAlpha);
   glViewport(0, 0, engine->width, engine->height);
 }
 
