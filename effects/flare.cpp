@@ -9,6 +9,7 @@
 #include "core/clock.h"
 #include "core/convert.h"
 #include "core/engine.h"
+#include "effects/vertex_points.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
 #include "script/command_ring.h"
@@ -128,26 +129,9 @@ void flare_position(cFlare& f, const CommandArgs& args) {
   f.position[2] = -args.c;
 }
 
-void flare_add(cFlare& f, const CommandArgs& args) {
-  if (f.pointCount >= MAX_FLARE_ENTRIES) return;
-  f.object = float_to_int(args.a);
-  FlarePoint& point = f.points[f.pointCount];
-  point.part = static_cast<int16_t>(float_to_int(args.b));
-  point.vertex = static_cast<int16_t>(float_to_int(args.c));
-  f.pointOffsets[f.pointCount][0] = 0;
-  f.pointOffsets[f.pointCount][1] = 0;
-  f.pointOffsets[f.pointCount][2] = 0;
-  f.pointCount += 1;
-}
+void flare_add(cFlare& f, const CommandArgs& args) { addVertexPoint(f, args, MAX_FLARE_ENTRIES); }
 
-void flare_offset(cFlare& f, const CommandArgs& args) {
-  int i = float_to_int(args.a);
-  if (i < 0 || i >= MAX_FLARE_ENTRIES) return;
-  // Whole units, as 16-bit values.
-  f.pointOffsets[i][0] = static_cast<int16_t>(float_to_int(args.b));
-  f.pointOffsets[i][1] = static_cast<int16_t>(float_to_int(args.c));
-  f.pointOffsets[i][2] = static_cast<int16_t>(float_to_int(args.d));
-}
+void flare_offset(cFlare& f, const CommandArgs& args) { setPointOffset(f, args, MAX_FLARE_ENTRIES); }
 
 void flare_lens(cFlare& f, const CommandArgs& args) {
   f.lensStrength = args.a;

@@ -8,6 +8,7 @@
 
 #include "core/convert.h"
 #include "core/engine.h"
+#include "effects/vertex_points.h"
 #include "core/gl_context.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
@@ -185,26 +186,9 @@ void particle_single(cParticle& p, const CommandArgs& args) {
 // "space" 0 puts the particles in world space.
 void particle_space(cParticle& p, const CommandArgs& args) { p.worldSpace = args.a == 0.0f; }
 
-void particle_add(cParticle& p, const CommandArgs& args) {
-  if (p.pointCount >= PARTICLE_POINT_LIMIT) return;
-  p.object = float_to_int(args.a);
-  EmitterPoint& point = p.points[p.pointCount];
-  point.part = static_cast<int16_t>(float_to_int(args.b));
-  point.vertex = static_cast<int16_t>(float_to_int(args.c));
-  p.pointOffsets[p.pointCount][0] = 0;
-  p.pointOffsets[p.pointCount][1] = 0;
-  p.pointOffsets[p.pointCount][2] = 0;
-  p.pointCount += 1;
-}
+void particle_add(cParticle& p, const CommandArgs& args) { addVertexPoint(p, args, PARTICLE_POINT_LIMIT); }
 
-void particle_offset(cParticle& p, const CommandArgs& args) {
-  int i = float_to_int(args.a);
-  if (i < 0 || i > PARTICLE_POINT_LIMIT) return;
-  // Whole units, as 16-bit values.
-  p.pointOffsets[i][0] = static_cast<int16_t>(float_to_int(args.b));
-  p.pointOffsets[i][1] = static_cast<int16_t>(float_to_int(args.c));
-  p.pointOffsets[i][2] = static_cast<int16_t>(float_to_int(args.d));
-}
+void particle_offset(cParticle& p, const CommandArgs& args) { setPointOffset(p, args, MAX_PARTICLE_POINTS); }
 
 void particle_position(cParticle& p, const CommandArgs& args) {
   p.position[0] = args.a;
