@@ -59,8 +59,9 @@ bench: deps
 	cd $(BENCH_BUILD) && env -u DISPLAY -u WAYLAND_DISPLAY LIBGL_ALWAYS_SOFTWARE=1 SDL_VIDEODRIVER=offscreen \
 		./bench/talpine_bench work --program=$(CURDIR)/$(BENCH_BUILD)/talpine --demo=$(CURDIR)/demo/Data $(BENCH_ARGS)
 
+# Every build folder the targets above make.
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz $(BENCH_BUILD)
 
 # The generated meshes and images of the demo and the examples (committed, so
 # `make demo` needs no generation step). GENERATOR:FILE[=TEXTURE], see

@@ -3,9 +3,10 @@
 
 #include "app/options.h"
 #include "core/engine.h"
+#include "frame/engine_start.h"
 #include "core/exit_status.h"
-#include "core/main_loop.h"
-#include "core/presented_frame.h"
+#include "frame/main_loop.h"
+#include "frame/presented_frame.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {

@@ -19,9 +19,10 @@
 #include "bench/mesh_gen.h"
 #include "bench/results.h"
 #include "core/engine.h"
+#include "frame/engine_start.h"
 #include "core/exit_status.h"
-#include "core/frame.h"
-#include "core/gl_context.h"
+#include "frame/frame.h"
+#include "platform/gl_api.h"
 #include "core/launch_options.h"
 #include "effects/particles.h"
 #include "lighting/light.h"
@@ -81,10 +82,10 @@ void particle_command(Engine* engine, int slot, const char* name, float a = 0, f
 
 void clear_scene(Engine* engine) {
   for (int i = 0; i < MAX_ELEMENTS; ++i) {
-    delete engine->objects[i];
-    engine->objects[i] = nullptr;
+    delete engine->scene.objects[i];
+    engine->scene.objects[i] = nullptr;
   }
-  engine->object_count = 0;
+  engine->scene.objects.count = 0;
 }
 
 // count objects of `mesh` in a grid facing the camera, textured, lit.
@@ -93,8 +94,8 @@ void build_scene(Engine* engine, const char* mesh, int count, int columns, float
   int rows = (count + columns - 1) / columns;
   for (int i = 0; i < count; ++i) {
     auto* object = new cObject(engine);
-    engine->objects[i] = object;
-    raise_count(&engine->object_count, i);
+    engine->scene.objects[i] = object;
+    engine->scene.objects.raise(i);
     object->load(mesh);
     float x = (i % columns - (columns - 1) * 0.5f) * spacing;
     float y = (i / columns - (rows - 1) * 0.5f) * spacing;
@@ -111,7 +112,7 @@ void build_scene(Engine* engine, const char* mesh, int count, int columns, float
 void minimal_frame(Engine* engine, const float light_position[4]) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   glMatrixMode(GL_MODELVIEW);
-  glLoadMatrixf(engine->modelview);  // the camera of the engine's last frame
+  glLoadMatrixf(engine->view.modelview);  // the camera of the engine's last frame
   glLightfv(GL_LIGHT0, GL_POSITION, light_position);
   glEnable(GL_LIGHTING);
   glEnable(GL_TEXTURE_2D);
@@ -122,14 +123,14 @@ void minimal_frame(Engine* engine, const float light_position[4]) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
-  const MaterialGroup& first = engine->objects[0]->parts[0].groups[0];
+  const MaterialGroup& first = engine->scene.objects[0]->parts[0].groups[0];
   glMaterialfv(GL_FRONT, GL_AMBIENT, first.ambient);
   glMaterialfv(GL_FRONT, GL_DIFFUSE, first.diffuse);
   glMaterialfv(GL_FRONT, GL_SPECULAR, first.specular);
   glColor4fv(first.diffuse);
-  glBindTexture(GL_TEXTURE_2D, engine->textures[first.baseTexture].glName);
-  for (int i = 0; i < engine->object_count; ++i) {
-    const cObject* object = engine->objects[i];
+  glBindTexture(GL_TEXTURE_2D, engine->resources.textures[first.baseTexture].glName);
+  for (int i = 0; i < engine->scene.objects.count; ++i) {
+    const cObject* object = engine->scene.objects[i];
     glPushMatrix();
     glTranslatef(object->position[0], object->position[1], object->position[2]);
     for (const MeshPart& part : object->parts) {
@@ -148,13 +149,13 @@ void minimal_frame(Engine* engine, const float light_position[4]) {
   }
   glBindBufferARB_(GL_ARRAY_BUFFER_ARB, 0);
   glBindBufferARB_(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
-  platform::swap_buffers(engine->hwnd);
+  platform::swap_buffers(engine->window.hwnd);
 }
 
 // Pixels of the two last presented frames that differ by more than a little.
 std::vector<uint8_t> presented(Engine* engine) {
   std::vector<uint8_t> rgb;
-  platform::read_presented_frame(0, 0, engine->width, engine->height, &rgb);
+  platform::read_presented_frame(0, 0, engine->view.width, engine->view.height, &rgb);
   return rgb;
 }
 double differing_share(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
@@ -248,10 +249,10 @@ void particle_array(Engine* engine, std::vector<float>* vertices) {
   vertices->clear();
   const float corner[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
   const float tex[4][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
-  for (int s = 0; s < engine->particle_count; ++s) {
-    const cParticle* system = engine->particles[s];
+  for (int s = 0; s < engine->scene.particles.count; ++s) {
+    const cParticle* system = engine->scene.particles[s];
     if (!system) continue;
-    glBindTexture(GL_TEXTURE_2D, engine->textures[system->texture].glName);
+    glBindTexture(GL_TEXTURE_2D, engine->resources.textures[system->texture].glName);
     for (int k = 0; k < system->total; ++k) {
       const Particle& p = system->particles[k];
       for (int c = 0; c < 4; ++c) {
@@ -279,9 +280,9 @@ void particle_array(Engine* engine, std::vector<float>* vertices) {
 
 // The drawing buffer, where the particle passes leave their picture.
 std::vector<uint8_t> drawn(Engine* engine) {
-  std::vector<uint8_t> rgb(static_cast<size_t>(engine->width) * engine->height * 3);
+  std::vector<uint8_t> rgb(static_cast<size_t>(engine->view.width) * engine->view.height * 3);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, engine->width, engine->height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  glReadPixels(0, 0, engine->view.width, engine->view.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
   return rgb;
 }
 
@@ -289,9 +290,9 @@ void particle_pair(Engine* engine, int rounds, int calls) {
   // Every pool slot in play at once (the pool window would need 500 passes to
   // open): the first pass emits them all and its tick is the last one due, so
   // every later call draws the same quads.
-  engine->now = 1000000;
-  for (int s = 0; s < engine->particle_count; ++s)
-    if (cParticle* system = engine->particles[s]) system->emitted = system->total;
+  engine->pacing.now = 1000000;
+  for (int s = 0; s < engine->scene.particles.count; ++s)
+    if (cParticle* system = engine->scene.particles[s]) system->emitted = system->total;
   for (int i = 0; i < 3; ++i) particle_pass(engine);
   std::vector<float> vertices;
   std::vector<uint8_t> ours_picture = drawn(engine);
@@ -334,14 +335,14 @@ bool run_frame_benchmarks(const std::string& work_dir, bool quick) {
   clear_script_error();
   if (!start_engine()) return false;
   Engine* engine = g_engine;
-  engine->wantfps = 0;  // unpaced
+  engine->pacing.wantfps = 0;  // unpaced
   const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   add_note(std::string("GL renderer: ") + (renderer ? renderer : "?") + ", 640 x 480");
 
   int texture = loadTexture(engine, "tex", 1);
   int light = newLight(engine);
-  setLightPosition(engine->lights[light], 0.0f, 10.0f, -5.0f);
-  setLightEnabled(engine->lights[light], true);
+  setLightPosition(engine->scene.lights[light], 0.0f, 10.0f, -5.0f);
+  setLightEnabled(engine->scene.lights[light], true);
 
   // llvmpipe on two shared cores draws the large scene in seconds a frame:
   // one frame a round keeps the whole table within its ten minutes also when

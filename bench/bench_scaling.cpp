@@ -50,19 +50,19 @@ struct GridScene {
       object->parts.push_back(std::move(part));
       object->partCount = 1;
       object->active = true;
-      engine->objects[g] = object;
-      engine->object_count = g + 1;
+      engine->scene.objects[g] = object;
+      engine->scene.objects.count = g + 1;
     }
   }
-  int grids() const { return engine->object_count; }
+  int grids() const { return engine->scene.objects.count; }
   ~GridScene() {
     for (int i = 0; i < MAX_ELEMENTS; ++i) {
-      delete engine->waters[i];
-      engine->waters[i] = nullptr;
-      delete engine->fluides[i];
-      engine->fluides[i] = nullptr;
-      delete engine->objects[i];
-      engine->objects[i] = nullptr;
+      delete engine->scene.waters[i];
+      engine->scene.waters[i] = nullptr;
+      delete engine->scene.fluides[i];
+      engine->scene.fluides[i] = nullptr;
+      delete engine->scene.objects[i];
+      engine->scene.objects[i] = nullptr;
     }
   }
 };
@@ -75,17 +75,17 @@ void water_step(benchmark::State& state) {
   std::vector<cWater*> waters;
   for (int g = 0; g < scene.grids(); ++g) {
     auto* water = new cWater(engine);
-    engine->waters[g] = water;
-    engine->water_count = g + 1;
+    engine->scene.waters[g] = water;
+    engine->scene.waters.count = g + 1;
     water->active = true;
     water->attach(g, 0);
     waters.push_back(water);
   }
   for (auto _ : state) {
-    engine->now += 10;  // the default update period: every element is due
+    engine->pacing.now += 10;  // the default update period: every element is due
     updateWaters(engine);
   }
-  benchmark::DoNotOptimize(engine->objects[0]->parts[0].positions.data());
+  benchmark::DoNotOptimize(engine->scene.objects[0]->parts[0].positions.data());
 }
 
 // One step of every fluid surface per iteration, with a source in the middle
@@ -95,8 +95,8 @@ void fluid_step(benchmark::State& state) {
   Engine* engine = scene.engine.get();
   for (int g = 0; g < scene.grids(); ++g) {
     auto* fluid = new cFluide(engine);
-    engine->fluides[g] = fluid;
-    engine->fluide_count = g + 1;
+    engine->scene.fluides[g] = fluid;
+    engine->scene.fluides.count = g + 1;
     fluid->active = true;
     fluid->duration = 1 << 30;  // the sources run throughout
     fluid->attach(g, 0);
@@ -106,13 +106,13 @@ void fluid_step(benchmark::State& state) {
     middle.amplitude = 2.0f;
     middle.frequency = 30.0f;
   }
-  engine->now = 1;
+  engine->pacing.now = 1;
   updateFluids(engine);  // arms the clocks
   for (auto _ : state) {
-    engine->now += 10;  // the default speed: every surface steps
+    engine->pacing.now += 10;  // the default speed: every surface steps
     updateFluids(engine);
   }
-  benchmark::DoNotOptimize(engine->objects[0]->parts[0].positions.data());
+  benchmark::DoNotOptimize(engine->scene.objects[0]->parts[0].positions.data());
 }
 
 constexpr int GATHER_LEVEL = 5;  // 1,023 samples a triangle

@@ -1,9 +1,10 @@
 #include "commands/destroy_scene.h"
 
-#include "commands/class_table.h"
+#include "core/element_class.h"
 #include "core/engine.h"
 #include "resources/font.h"
-#include "script/command_ring.h"
+#include "core/window.h"
+#include "resources/texture_manager.h"
 #include "script/script_runner.h"
 
 namespace {
@@ -38,27 +39,31 @@ void destroy_scene(const ClassRegistry& classes, Engine* engine, bool at_shutdow
 
   for (int light = 0; light < MAX_LIGHTS; ++light) destroy_slot(classes, engine, CMD_LIGHT, light);
 
-  engine->object_count = 0;
-  engine->shadow_count = 0;
-  engine->csg_count = 0;
-  engine->light_count = 0;
-  engine->flare_count = 0;
-  engine->water_count = 0;
-  engine->fluide_count = 0;
-  engine->texgfx_count = 0;
-  engine->particle_count = 0;
-  engine->deform_count = 0;
-  engine->framer_count = 0;
+  // Every slot is empty now; a table a test filled by hand is emptied too.
+  SceneTables& scene = engine->scene;
+  for (auto* table_count : {&scene.objects.count, &scene.shadows.count, &scene.csgs.count, &scene.flares.count,
+                            &scene.waters.count, &scene.fluides.count, &scene.texgfxs.count, &scene.particles.count,
+                            &scene.deforms.count, &scene.framers.count, &scene.lights.count})
+    *table_count = 0;
 
   // The font: its character and kerning tables and its texture.
   freeFont(engine);
 
-  if (at_shutdown && engine->script_runner) {
-    delete engine->script_runner;
-    engine->script_runner = nullptr;
+  if (at_shutdown && engine->scene.script_runner) {
+    delete engine->scene.script_runner;
+    engine->scene.script_runner = nullptr;
   }
 }
 
 void destroyScene(Engine* engine, bool at_shutdown) {
   destroy_scene(engine_classes(), engine, at_shutdown);
 }
+
+// An engine going away (shut-down, or a record a test made) releases its
+// scene and, in its own context, its textures.
+static void release_scene(Engine* engine) {
+  if (engine->window.hglrc) make_engine_current();
+  destroyScene(engine, /*at_shutdown=*/true);
+  if (engine->window.hglrc) clearTextures(engine);
+}
+[[maybe_unused]] static const bool releaser_installed = (set_scene_releaser(&release_scene), true);

@@ -4,7 +4,6 @@
 #include "commands/verbs.h"
 #include "core/engine.h"
 #include "script/command_ring.h"
-#include "script/script_runner.h"
 
 int dispatch_command(const CommandContext& context, int type, const char* name,
                      const CommandArgs& args, int32_t* result) {
@@ -30,8 +29,7 @@ int dispatch_command(const CommandContext& context, int type, const char* name,
   }
 }
 
-int ScriptRunner::executeCommand(int type, const char* name, float n, float a, float b, float c,
-                                 float d, int32_t* result) {
+int execute_command(Engine* engine, int type, const char* name, const float args[5], int32_t* result) {
   const CommandContext context{engine, engine_classes()};
-  return dispatch_command(context, type, name, CommandArgs{n, a, b, c, d}, result);
+  return dispatch_command(context, type, name, CommandArgs{args[0], args[1], args[2], args[3], args[4]}, result);
 }

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "commands/class_table.h"
+#include "core/element_class.h"
 
 struct Engine;
 
@@ -20,3 +20,7 @@ struct CommandContext {
 // is not recognised; *result is the integer that goes back to the script.
 int dispatch_command(const CommandContext& context, int type, const char* name,
                      const CommandArgs& args, int32_t* result);
+
+// One command as the ring hands it over: the engine's own classes, values
+// a0..a4. Returns as dispatch_command does.
+int execute_command(Engine* engine, int type, const char* name, const float args[5], int32_t* result);

@@ -6,11 +6,12 @@
 #include <iterator>
 
 #include "commands/destroy_scene.h"
-#include "commands/keyword_match.h"
+#include "core/keyword_match.h"
 #include "core/convert.h"
 #include "core/engine.h"
-#include "core/frame.h"
-#include "core/gl_context.h"
+#include "frame/frame.h"
+#include "core/view.h"
+#include "core/window.h"
 #include "mesh/object.h"
 #include "resources/font.h"
 #include "resources/render_buffers.h"
@@ -33,47 +34,47 @@ constexpr double DEGREES_TO_RADIANS = 3.14159265359 / 180.0;
 
 // ---- program control --------------------------------------------------------
 
-void scene_start(const CommandContext& context, const SceneArgs&) { context.engine->running = 1; }
+void scene_start(const CommandContext& context, const SceneArgs&) { context.engine->pacing.running = 1; }
 
 // No further frame is drawn: the frame that runs this drain sees running cleared.
-void scene_stop(const CommandContext& context, const SceneArgs&) { context.engine->running = 0; }
+void scene_stop(const CommandContext& context, const SceneArgs&) { context.engine->pacing.running = 0; }
 
 // ---- drawing, fog and projection --------------------------------------------
 
 void scene_draw(const CommandContext& context, const SceneArgs& a) {
   Engine* engine = context.engine;
-  engine->draw_mode = scene_flag(a.a0) ? GL_TRIANGLES : GL_LINES;
-  for (cObject* object : engine->objects)
-    if (object) object->primitive = engine->draw_mode;
+  engine->settings.draw_mode = scene_flag(a.a0) ? GL_TRIANGLES : GL_LINES;
+  for (cObject* object : engine->scene.objects.slots)
+    if (object) object->primitive = engine->settings.draw_mode;
 }
 
 // Equal start and end switch fog off.
 void scene_fogrange(const CommandContext& context, const SceneArgs& a) {
-  context.engine->fog_start = a.a0;
-  context.engine->fog_end = a.a1;
+  context.engine->fog.fog_start = a.a0;
+  context.engine->fog.fog_end = a.a1;
   apply_fog();
 }
 
 // Fog and clear colour; the alpha is 0 for both.
 void scene_fogcolor(const CommandContext& context, const SceneArgs& a) {
   Engine* engine = context.engine;
-  engine->fog_color[0] = a.a0;
-  engine->fog_color[1] = a.a1;
-  engine->fog_color[2] = a.a2;
-  engine->fog_color[3] = 0.0f;
-  if (engine->hglrc) {
+  engine->fog.fog_color[0] = a.a0;
+  engine->fog.fog_color[1] = a.a1;
+  engine->fog.fog_color[2] = a.a2;
+  engine->fog.fog_color[3] = 0.0f;
+  if (engine->window.hglrc) {
     make_engine_current();
     glClearColor(a.a0, a.a1, a.a2, 0.0f);
   }
-  if (engine->fog_on) apply_fog();
+  if (engine->fog.fog_on) apply_fog();
 }
 
 void scene_fov(const CommandContext& context, const SceneArgs& a) {
-  set_projection(context.engine->near_clip, context.engine->far_clip, a.a0);
+  set_projection(context.engine->view.near_clip, context.engine->view.far_clip, a.a0);
 }
 
 void scene_clip(const CommandContext& context, const SceneArgs& a) {
-  set_projection(a.a0, a.a1, context.engine->fov);
+  set_projection(a.a0, a.a1, context.engine->view.fov);
 }
 
 void scene_camera(const CommandContext&, const SceneArgs& a) { set_projection(a.a0, a.a1, a.a2); }
@@ -82,24 +83,24 @@ void scene_camera(const CommandContext&, const SceneArgs& a) { set_projection(a.
 // drawing is overwritten by the next frame's clear.
 void scene_fade(const CommandContext& context, const SceneArgs& a) {
   Engine* engine = context.engine;
-  if (engine->fade_on) {
+  if (engine->fog.fade_on) {
     draw_fade(engine);
     return;
   }
-  engine->fade_on = 1;
-  engine->fade_color[0] = a.a0;
-  engine->fade_color[1] = a.a1;
-  engine->fade_color[2] = a.a2;
-  engine->fade_color[3] = a.a3;
-  engine->fade_step = a.a4;
-  engine->fade_next = 0;
+  engine->fog.fade_on = 1;
+  engine->fog.fade_color[0] = a.a0;
+  engine->fog.fade_color[1] = a.a1;
+  engine->fog.fade_color[2] = a.a2;
+  engine->fog.fade_color[3] = a.a3;
+  engine->fog.fade_step = a.a4;
+  engine->fog.fade_next = 0;
 }
 
 // The viewport (not the window) takes the size; the next resize event sets the
 // client size again. Sizes of 0 or below would make the aspect NaN, and the
 // fields are 16 bits wide: such sizes are ignored.
 void scene_size(const CommandContext& context, const SceneArgs& a) {
-  if (!context.engine->hglrc) return;
+  if (!context.engine->window.hglrc) return;
   int w = float_to_int(a.a0), h = float_to_int(a.a1);
   if (w <= 0 || h <= 0 || w > INT16_MAX || h > INT16_MAX) return;
   set_viewport(0.0, w, h);
@@ -125,15 +126,15 @@ void scene_cleanup(const CommandContext& context, const SceneArgs&) {
 // ---- pacing and debug displays ------------------------------------------------
 
 void scene_geometry(const CommandContext& context, const SceneArgs& a) {
-  context.engine->geometry = float_to_int(a.a0);
+  context.engine->settings.geometry = float_to_int(a.a0);
 }
 
 void scene_wantfps(const CommandContext& context, const SceneArgs& a) {
   Engine* engine = context.engine;
-  engine->wantfps = float_to_int(a.a0);
-  engine->frame_delay = 0;
-  engine->frame_count = 0;
-  engine->fps = 0;
+  engine->pacing.wantfps = float_to_int(a.a0);
+  engine->pacing.frame_delay = 0;
+  engine->pacing.frame_count = 0;
+  engine->pacing.fps = 0;
 }
 
 // ---- camera -----------------------------------------------------------------
@@ -144,23 +145,23 @@ void scene_setspin(const CommandContext& context, const SceneArgs& a) {
 
 void scene_spincam(const CommandContext& context, const SceneArgs& a) {
   Engine* engine = context.engine;
-  place_on_orbit(engine, engine->spin_yaw + a.a0, engine->spin_pitch + a.a1);
+  place_on_orbit(engine, engine->view.spin_yaw + a.a0, engine->view.spin_pitch + a.a1);
 }
 
 // The camera stands at -cam_pos; the script gives its own point with z flipped.
 void scene_position(const CommandContext& context, const SceneArgs& a) {
   Engine* engine = context.engine;
-  engine->cam_pos[0] = -a.a0;
-  engine->cam_pos[1] = -a.a1;
-  engine->cam_pos[2] = a.a2;
+  engine->view.cam_pos[0] = -a.a0;
+  engine->view.cam_pos[1] = -a.a1;
+  engine->view.cam_pos[2] = a.a2;
   mark_objects_dirty(engine);
 }
 
 void scene_rotation(const CommandContext& context, const SceneArgs& a) {
   Engine* engine = context.engine;
-  engine->cam_rot[0] = -a.a0;
-  engine->cam_rot[1] = a.a1;
-  engine->cam_rot[2] = a.a2;
+  engine->view.cam_rot[0] = -a.a0;
+  engine->view.cam_rot[1] = a.a1;
+  engine->view.cam_rot[2] = a.a2;
   mark_objects_dirty(engine);
 }
 
@@ -173,37 +174,37 @@ void scene_tfilter(const CommandContext& context, const SceneArgs& a) {
 }
 
 // 0 disables the alpha test of the transparent pass.
-void scene_transp(const CommandContext& context, const SceneArgs& a) { context.engine->transp = a.a0; }
+void scene_transp(const CommandContext& context, const SceneArgs& a) { context.engine->settings.transp = a.a0; }
 
 // ---- camera control ---------------------------------------------------------
 
 void scene_keybd(const CommandContext& context, const SceneArgs& a) {
-  context.engine->keybd = scene_flag(a.a0) ? 1 : 0;
+  context.engine->input.keybd = scene_flag(a.a0) ? 1 : 0;
 }
 
 // Units per key step and degrees per key step or mouse pixel.
 void scene_speed(const CommandContext& context, const SceneArgs& a) {
-  context.engine->move_speed = a.a0;
-  context.engine->turn_speed = a.a1;
+  context.engine->input.move_speed = a.a0;
+  context.engine->input.turn_speed = a.a1;
 }
 
 void scene_focus(const CommandContext& context, const SceneArgs& a) {
-  context.engine->focus = float_to_int(a.a0);
+  context.engine->input.focus = float_to_int(a.a0);
 }
 
 void scene_collide(const CommandContext& context, const SceneArgs& a) {
-  context.engine->collide = scene_flag(a.a0) ? 1 : 0;
+  context.engine->input.collide = scene_flag(a.a0) ? 1 : 0;
 }
 
 void scene_vertical(const CommandContext& context, const SceneArgs& a) {
-  context.engine->vertical = scene_flag(a.a0) ? 1 : 0;
+  context.engine->input.vertical = scene_flag(a.a0) ? 1 : 0;
 }
 
 // Key codes are Win32 virtual-key numbers.
-void scene_key_rt(const CommandContext& context, const SceneArgs& a) { context.engine->key_rt = float_to_int(a.a0); }
-void scene_key_lf(const CommandContext& context, const SceneArgs& a) { context.engine->key_lf = float_to_int(a.a0); }
-void scene_key_up(const CommandContext& context, const SceneArgs& a) { context.engine->key_up = float_to_int(a.a0); }
-void scene_key_dn(const CommandContext& context, const SceneArgs& a) { context.engine->key_dn = float_to_int(a.a0); }
+void scene_key_rt(const CommandContext& context, const SceneArgs& a) { context.engine->input.key_rt = float_to_int(a.a0); }
+void scene_key_lf(const CommandContext& context, const SceneArgs& a) { context.engine->input.key_lf = float_to_int(a.a0); }
+void scene_key_up(const CommandContext& context, const SceneArgs& a) { context.engine->input.key_up = float_to_int(a.a0); }
+void scene_key_dn(const CommandContext& context, const SceneArgs& a) { context.engine->input.key_dn = float_to_int(a.a0); }
 
 // The scene has no environment cube map and no GPU programs: these are accepted
 // and change nothing.
@@ -268,21 +269,21 @@ const char* scene_command_keyword(int index) {
 }
 
 void place_on_orbit(Engine* engine, float yaw, float pitch) {
-  engine->spin_yaw = yaw;
-  engine->spin_pitch = pitch;
-  const float* p = engine->cam_pos;
-  engine->spin_radius = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+  engine->view.spin_yaw = yaw;
+  engine->view.spin_pitch = pitch;
+  const float* p = engine->view.cam_pos;
+  engine->view.spin_radius = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
 
-  double r = engine->spin_radius;
+  double r = engine->view.spin_radius;
   double pitch_rad = pitch * DEGREES_TO_RADIANS;
   double yaw_rad = yaw * DEGREES_TO_RADIANS;
-  engine->cam_pos[0] = static_cast<float>(r * std::cos(pitch_rad) * std::cos(yaw_rad));
-  engine->cam_pos[1] = static_cast<float>(r * std::sin(pitch_rad));
-  engine->cam_pos[2] = static_cast<float>(-r * std::cos(pitch_rad) * std::sin(yaw_rad));
+  engine->view.cam_pos[0] = static_cast<float>(r * std::cos(pitch_rad) * std::cos(yaw_rad));
+  engine->view.cam_pos[1] = static_cast<float>(r * std::sin(pitch_rad));
+  engine->view.cam_pos[2] = static_cast<float>(-r * std::cos(pitch_rad) * std::sin(yaw_rad));
 
   // Looking back at the origin from that point.
-  engine->cam_rot[0] = -pitch;
-  engine->cam_rot[1] = 90.0f - yaw;
-  engine->cam_rot[2] = 0.0f;
+  engine->view.cam_rot[0] = -pitch;
+  engine->view.cam_rot[1] = 90.0f - yaw;
+  engine->view.cam_rot[2] = 0.0f;
   mark_objects_dirty(engine);
 }

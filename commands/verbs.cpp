@@ -8,7 +8,7 @@
 
 #include "commands/corner_box.h"
 #include "commands/destroy_scene.h"
-#include "commands/keyword_match.h"
+#include "core/keyword_match.h"
 #include "core/convert.h"
 #include "core/engine.h"
 #include "mesh/object.h"
@@ -25,19 +25,18 @@ using VerbHandler = int32_t (*)(const CommandContext& context, const CommandArgs
 // A mesh goes into the lowest free object slot. The slot is the result even
 // when the mesh fails to load: the object then stays empty.
 int32_t load_mesh(Engine* engine, const char* name) {
-  for (int slot = 0; slot < MAX_ELEMENTS; ++slot) {
-    if (engine->objects[slot]) continue;
-    engine->objects[slot] = new cObject(engine);
-    raise_count(&engine->object_count, slot);
-    engine->objects[slot]->load(name);
-    return slot;
-  }
-  return -1;
+  auto& objects = engine->scene.objects;
+  int slot = objects.lowest_free();
+  if (slot < 0) return -1;
+  objects[slot] = new cObject(engine);
+  objects.raise(slot);
+  objects[slot]->load(name);
+  return slot;
 }
 
 // GPU programs are read and dropped: the scene has no programs.
 int32_t load_program(Engine* engine, const char* name, const char* extension) {
-  std::string path = std::string(engine->data_path) + name + "." + extension;
+  std::string path = std::string(engine->paths.data_path) + name + "." + extension;
   if (FILE* file = platform::open_file(path, "rb")) {
     char buffer[4096];
     while (std::fread(buffer, 1, sizeof buffer, file) == sizeof buffer) {
@@ -82,7 +81,7 @@ int32_t status_active(const CommandContext& context, const CommandArgs& args) {
 cObject* object_at(Engine* engine, float number) {
   int slot = float_to_int(number);
   if (slot < 0 || slot >= MAX_ELEMENTS) return nullptr;
-  return engine->objects[slot];
+  return engine->scene.objects[slot];
 }
 
 int32_t status_object(const CommandContext& context, const CommandArgs& args) {
@@ -105,17 +104,17 @@ int32_t status_object_rotation(const CommandContext& context, const CommandArgs&
 
 template <int Axis>
 int32_t status_camera_position(const CommandContext& context, const CommandArgs&) {
-  return float_to_int(context.engine->cam_pos[Axis]);
+  return float_to_int(context.engine->view.cam_pos[Axis]);
 }
 
 template <int Axis>
 int32_t status_camera_rotation(const CommandContext& context, const CommandArgs&) {
-  return float_to_int(context.engine->cam_rot[Axis]);
+  return float_to_int(context.engine->view.cam_rot[Axis]);
 }
 
 // The last key code, or -1 / -2 while the left / right button is held.
 int32_t status_keystate(const CommandContext& context, const CommandArgs& args) {
-  return context.engine->input_state == float_to_int(args.n) ? 1 : 0;
+  return context.engine->input.input_state == float_to_int(args.n) ? 1 : 0;
 }
 
 int32_t status_selection(const CommandContext& context, const CommandArgs&) {
@@ -251,18 +250,18 @@ int32_t select_object_at_centre(Engine* engine) {
   glGetDoublev(GL_PROJECTION_MATRIX, projection);
 
   GLfloat depth = 1.0f;
-  glReadPixels(engine->width / 2, engine->height / 2, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+  glReadPixels(engine->view.width / 2, engine->view.height / 2, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
 
   // Through the viewport saved at the last projection set-up, not GL's current one.
   GLint viewport[4];
-  for (int i = 0; i < 4; ++i) viewport[i] = engine->viewport[i];
+  for (int i = 0; i < 4; ++i) viewport[i] = engine->view.viewport[i];
   GLdouble x = 0, y = 0, z = 0;
-  if (gluUnProject(engine->width / 2.0, engine->height / 2.0, depth, modelview, projection, viewport,
+  if (gluUnProject(engine->view.width / 2.0, engine->view.height / 2.0, depth, modelview, projection, viewport,
                    &x, &y, &z) != GL_TRUE)
     return -1;
 
-  for (int slot = 0; slot < engine->object_count && slot < MAX_ELEMENTS; ++slot) {
-    const cObject* object = engine->objects[slot];
+  for (int slot = 0; slot < engine->scene.objects.count && slot < MAX_ELEMENTS; ++slot) {
+    const cObject* object = engine->scene.objects[slot];
     if (!object || !object->active || !object->visible) continue;
     if (CornerBox(object->worldCorners, 1.0f).holds_inclusive(x, y, z)) return slot;
   }

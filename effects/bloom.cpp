@@ -4,17 +4,15 @@
 
 #include "core/convert.h"
 #include "core/engine.h"
-#include "core/frame.h"
-#include "core/gl_context.h"
-#include "effects/post_common.h"
-#include "mesh/scene_pass.h"
+#include "core/view.h"
+#include "platform/gl_api.h"
+#include "resources/buffer_passes.h"
 #include "resources/render_buffers.h"
 #include "resources/texture_manager.h"
-#include "script/command_ring.h"
 
-static void draw_scene(Engine* engine) {
-  scene_pass(engine);
-  transparent_pass(engine);
+static void draw_bloom_scene(Engine* engine) {
+  arrays_and_texturing_on();
+  draw_scene(engine);
 }
 
 // The last steps of both bloom computations: the bright image in the buffer is
@@ -38,18 +36,11 @@ void cBloom::setActive(bool on) {
   active = on && has_extension("GL_ARB_multitexture") && has_extension("GL_ARB_texture_env_combine");
 }
 
-void cBloom::prepare() {
-  if (!active) return;
-  MultisampleBracket multisampling(engine);
-  glEnable(GL_TEXTURE_2D);
-  // A full texture table gives no buffer: the bloom is switched off.
-  if (!keep_small_buffer(engine, &buffer, size)) {
-    active = false;
-    return;
-  }
-
-  // The scene at buffer size, into the buffer
-  render_at_buffer_size(engine, buffer, draw_scene);
+// Runs while the buffer-sized viewport is current: the scene goes into the
+// buffer, keeps what is above the threshold, and is spread there.
+static void spread_bloom_buffer(Engine* engine) {
+  cBloom* bloom = engine->scene.bloom;
+  int buffer = bloom->buffer;
   int width = buffer_width(engine, buffer), height = buffer_height(engine, buffer);
   glEnable(GL_TEXTURE_2D);
   bind_buffer(engine, buffer);
@@ -67,13 +58,26 @@ void cBloom::prepare() {
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 
   // What is above the threshold
-  bright_pass(color);
+  bright_pass(bloom->color);
   copy_to_bound(width, height);
 
   // Additive samples; the depth test stays as the scene left it (GL_LEQUAL),
   // so the stacked quads at equal depth all pass
-  spread_and_restore(engine, buffer, numelems, offset, sampleAlpha);
-  if (engine->hglrc) set_viewport(0.0, engine->width, engine->height);
+  spread_and_restore(engine, buffer, bloom->numelems, bloom->offset, bloom->sampleAlpha);
+}
+
+void cBloom::prepare() {
+  if (!active) return;
+  MultisampleOff multisampling(engine->window.multisample != 0);
+  glEnable(GL_TEXTURE_2D);
+  // A full texture table gives no buffer: the bloom is switched off.
+  if (!keep_small_buffer(engine, &buffer, size)) {
+    active = false;
+    return;
+  }
+
+  // The scene at buffer size, into the buffer
+  render_view(engine, buffer_view(engine, buffer), draw_bloom_scene, spread_bloom_buffer);
 }
 
 void cBloom::composite() {
@@ -84,14 +88,14 @@ void cBloom::composite() {
 void cBloom::compositeFullscreen() {
   if (!active) return;
   {
-    MultisampleBracket multisampling(engine);
+    MultisampleOff multisampling(engine->window.multisample != 0);
     glEnable(GL_TEXTURE_2D);
 
     // Both buffers kept while the window fits the capture and the small buffer
     // fits the window
-    bool reuse = buffer != 0 && fullBuffer != 0 && buffer_width(engine, fullBuffer) >= engine->width &&
-                 buffer_height(engine, fullBuffer) >= engine->height &&
-                 buffer_width(engine, buffer) <= engine->width && buffer_height(engine, buffer) <= engine->height;
+    bool reuse = buffer != 0 && fullBuffer != 0 && buffer_width(engine, fullBuffer) >= engine->view.width &&
+                 buffer_height(engine, fullBuffer) >= engine->view.height &&
+                 buffer_width(engine, buffer) <= engine->view.width && buffer_height(engine, buffer) <= engine->view.height;
     if (!reuse) {
       if (fullBuffer != 0) freeTexture(engine, fullBuffer);
       fullBuffer = make_window_buffer(engine);
@@ -107,7 +111,7 @@ void cBloom::compositeFullscreen() {
     glViewport(0, 0, full_width, full_height);
     bind_buffer(engine, fullBuffer);
     copy_to_bound(full_width, full_height);
-    glViewport(0, 0, engine->width, engine->height);
+    glViewport(0, 0, engine->view.width, engine->view.height);
   }
 
   // The bloom computed after the previous frame's swap
@@ -116,7 +120,7 @@ void cBloom::compositeFullscreen() {
 
 void cBloom::prepareAfterSwap() {
   if (!active || buffer == 0 || fullBuffer == 0) return;
-  MultisampleBracket multisampling(engine);
+  MultisampleOff multisampling(engine->window.multisample != 0);
   int width = buffer_width(engine, buffer), height = buffer_height(engine, buffer);
 
   // Identity matrices at buffer size
@@ -135,14 +139,14 @@ void cBloom::prepareAfterSwap() {
 
   // What is above the threshold, from the captured window area only
   bind_buffer(engine, fullBuffer);
-  bright_pass(color, static_cast<float>(engine->width) / static_cast<float>(buffer_width(engine, fullBuffer)),
-              static_cast<float>(engine->height) / static_cast<float>(buffer_height(engine, fullBuffer)));
+  bright_pass(color, static_cast<float>(engine->view.width) / static_cast<float>(buffer_width(engine, fullBuffer)),
+              static_cast<float>(engine->view.height) / static_cast<float>(buffer_height(engine, fullBuffer)));
   bind_buffer(engine, buffer);
   copy_to_bound(width, height);
 
   // Additive samples
   spread_and_restore(engine, buffer, numelems, offset, sampleAlpha);
-  glViewport(0, 0, engine->width, engine->height);
+  glViewport(0, 0, engine->view.width, engine->view.height);
 }
 
 namespace {
@@ -173,7 +177,7 @@ struct BloomClass {
   static constexpr const char* name = "cBloom";
   static constexpr int type_code = CMD_BLOOM;
   static constexpr int capacity = 1;
-  static cBloom** slots(Engine* e) { return &e->bloom; }
+  static cBloom** slots(Engine* e) { return &e->scene.bloom; }
   static constexpr ClassKeyword<cBloom> keywords[] = {
       {"active", bloom_active},     {"color", bloom_color},       {"fullscreen", bloom_fullscreen},
       {"settings", bloom_settings}, {"numelems", bloom_numelems}, {"offset", bloom_offset},
@@ -185,6 +189,21 @@ struct BloomClass {
     delete bloom;
   }
   static cBloom* construct(Engine* e, int, const CommandArgs&) { return new cBloom(e); }
+  // Either a second render before the clear, or the finished frame captured
+  // and the bloom computed after the swap for the next frame.
+  static void before_clear(Engine* e) {
+    if (e->scene.bloom && !e->scene.bloom->fullscreen) e->scene.bloom->prepare();
+  }
+  static void composite(Engine* e) {
+    if (!e->scene.bloom) return;
+    if (e->scene.bloom->fullscreen)
+      e->scene.bloom->compositeFullscreen();
+    else
+      e->scene.bloom->composite();
+  }
+  static void after_swap(Engine* e) {
+    if (e->scene.bloom && e->scene.bloom->fullscreen) e->scene.bloom->prepareAfterSwap();
+  }
 };
 
 }  // namespace

@@ -4,29 +4,29 @@
 
 #include "core/convert.h"
 #include "core/engine.h"
-#include "effects/post_common.h"
+#include "resources/buffer_passes.h"
 #include "resources/texture_manager.h"
-#include "script/command_ring.h"
+#include "platform/gl_api.h"
 
 void cBlur::drawBackground() {
   if (!active || buffer == 0) return;
-  MultisampleBracket multisampling(engine);
+  MultisampleOff multisampling(engine->window.multisample != 0);
 
   // Untested, unblended, identity matrices
   glEnable(GL_TEXTURE_2D);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_BLEND);
-  begin_matrix_bracket();
+  begin_identity_matrices();
 
   // The captured window fills the lower-left part of the buffer
-  float u = static_cast<float>(engine->width) / static_cast<float>(buffer_width(engine, buffer));
-  float v = static_cast<float>(engine->height) / static_cast<float>(buffer_height(engine, buffer));
+  float u = static_cast<float>(engine->view.width) / static_cast<float>(buffer_width(engine, buffer));
+  float v = static_cast<float>(engine->view.height) / static_cast<float>(buffer_height(engine, buffer));
   bind_buffer(engine, buffer);
   glColor4fv(color);
-  post_quad(u, v, scale[0], scale[1]);
+  gl_quad(u, v, scale[0], scale[1]);
 
   // Restore; blending stays on for what the frame draws next
-  end_matrix_bracket();
+  end_identity_matrices();
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_BLEND);
 }
@@ -35,11 +35,11 @@ void cBlur::capture() {
   if (!active) return;
   frameCounter += 1;
   if (frameCounter < duration) return;
-  MultisampleBracket multisampling(engine);
+  MultisampleOff multisampling(engine->window.multisample != 0);
 
   // A buffer the window no longer fits in is made again
-  bool fits = buffer != 0 && engine->width <= buffer_width(engine, buffer) &&
-              engine->height <= buffer_height(engine, buffer);
+  bool fits = buffer != 0 && engine->view.width <= buffer_width(engine, buffer) &&
+              engine->view.height <= buffer_height(engine, buffer);
   if (!fits) {
     if (buffer != 0) freeTexture(engine, buffer);
     buffer = make_window_buffer(engine);
@@ -54,7 +54,7 @@ void cBlur::capture() {
   glEnable(GL_TEXTURE_2D);
   glDisable(GL_BLEND);
   bind_buffer(engine, buffer);
-  copy_to_bound(engine->width, engine->height);
+  copy_to_bound(engine->view.width, engine->view.height);
   frameCounter = 0;
 }
 
@@ -81,7 +81,7 @@ struct BlurClass {
   static constexpr const char* name = "cBlur";
   static constexpr int type_code = CMD_BLUR;
   static constexpr int capacity = 1;
-  static cBlur** slots(Engine* e) { return &e->blur; }
+  static cBlur** slots(Engine* e) { return &e->scene.blur; }
   static constexpr ClassKeyword<cBlur> keywords[] = {
       {"active", blur_active},
       {"color", blur_color},
@@ -94,6 +94,12 @@ struct BlurClass {
     delete blur;
   }
   static cBlur* construct(Engine* e, int, const CommandArgs&) { return new cBlur(e); }
+  static void background(Engine* e) {
+    if (e->scene.blur) e->scene.blur->drawBackground();
+  }
+  static void composite(Engine* e) {
+    if (e->scene.blur) e->scene.blur->capture();
+  }
 };
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include "mesh/buffer_refresh.h"
 #include "mesh/loaded_shape.h"
 #include "mesh/object.h"
-#include "script/command_ring.h"
 
 namespace {
 
@@ -85,8 +84,7 @@ struct DeformClass {
   static constexpr const char* name = "cDeform";
   static constexpr int type_code = CMD_DEFORM;
   static constexpr int capacity = MAX_ELEMENTS;
-  static cDeform** slots(Engine* e) { return e->deforms; }
-  static int32_t* count(Engine* e) { return &e->deform_count; }
+  static auto* table(Engine* e) { return &e->scene.deforms; }
   // The order is part of the script interface.
   static constexpr ClassKeyword<cDeform> keywords[] = {
       {"active", deform_active}, {"object", deform_object},     {"speed", deform_speed},
@@ -99,6 +97,8 @@ struct DeformClass {
     delete d;
   }
   // `new cDeform(n)`: n is the object to animate.
+  // Last of the updates: deforms what the others moved this round.
+  static void update(Engine* e) { updateDeformers(e); }
   static cDeform* construct(Engine* e, int, const CommandArgs& args) {
     auto* d = new cDeform(e);
     d->object = static_cast<int16_t>(float_to_int(args.n));
@@ -108,16 +108,16 @@ struct DeformClass {
 
 }  // namespace
 
-cDeform::cDeform(Engine* owner) : engine(owner), nextStep(owner->now + 10) {}
+cDeform::cDeform(Engine* owner) : engine(owner), nextStep(owner->pacing.now + 10) {}
 
 cDeform::~cDeform() { delete[] morphFrames; }
 
 void cDeform::update() {
   if (!active) return;
   // A deleted object (or a number outside the table) leaves the deformer idle.
-  cObject* o = (object >= 0 && object < MAX_ELEMENTS) ? engine->objects[object] : nullptr;
-  if (!o || !o->active || engine->now < nextStep) return;
-  nextStep = engine->now + static_cast<uint32_t>(speed);
+  cObject* o = (object >= 0 && object < MAX_ELEMENTS) ? engine->scene.objects[object] : nullptr;
+  if (!o || !o->active || engine->pacing.now < nextStep) return;
+  nextStep = engine->pacing.now + static_cast<uint32_t>(speed);
 
   if (scaleOn) grow(*this, *o);
   if (blendOn) drift_colour(*this, *o);
@@ -140,9 +140,9 @@ void cDeform::update() {
 }
 
 void updateDeformers(Engine* engine) {
-  int count = engine->deform_count < MAX_ELEMENTS ? engine->deform_count : MAX_ELEMENTS;
+  int count = engine->scene.deforms.count < MAX_ELEMENTS ? engine->scene.deforms.count : MAX_ELEMENTS;
   for (int slot = 0; slot < count; ++slot)
-    if (cDeform* d = engine->deforms[slot]) d->update();
+    if (cDeform* d = engine->scene.deforms[slot]) d->update();
 }
 
 const ClassType deform_class = class_type<DeformClass>();

@@ -12,7 +12,6 @@
 #include "effects/vertex_points.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
-#include "script/command_ring.h"
 
 namespace {
 
@@ -74,7 +73,7 @@ int lay_out(const PatternPolygon (&pattern)[N], float x, float y, float f, const
 }
 
 void bind_texture_slot(const Engine* engine, int slot) {
-  GLuint name = (slot >= 0 && slot < MAX_TEXTURES) ? engine->textures[slot].glName : 0;
+  GLuint name = (slot >= 0 && slot < MAX_TEXTURES) ? engine->resources.textures[slot].glName : 0;
   glBindTexture(GL_TEXTURE_2D, name);
 }
 
@@ -83,7 +82,7 @@ bool project(const Engine* engine, const float point[3], double window[3]) {
   double modelview[16], projection[16];
   glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
   glGetDoublev(GL_PROJECTION_MATRIX, projection);
-  GLint viewport[4] = {engine->viewport[0], engine->viewport[1], engine->viewport[2], engine->viewport[3]};
+  GLint viewport[4] = {engine->view.viewport[0], engine->view.viewport[1], engine->view.viewport[2], engine->view.viewport[3]};
   return gluProject(point[0], point[1], point[2], modelview, projection, viewport, &window[0], &window[1],
                     &window[2]) == GL_TRUE;
 }
@@ -95,7 +94,7 @@ void flare_active(cFlare& f, const CommandArgs& args) { f.active = float_to_int(
 void flare_test(cFlare& f, const CommandArgs& args) {
   int mode = float_to_int(args.a);
   if (mode >= 0 && mode <= 2) f.testMode = mode;
-  if (!f.engine->flare_quality && f.testMode == 2) f.testMode = 1;
+  if (!f.engine->settings.flare_quality && f.testMode == 2) f.testMode = 1;
 }
 
 void flare_speed(cFlare& f, const CommandArgs& args) {
@@ -147,8 +146,7 @@ struct FlareClass {
   static constexpr const char* name = "cFlare";
   static constexpr int type_code = CMD_FLARE;
   static constexpr int capacity = MAX_ELEMENTS;
-  static cFlare** slots(Engine* e) { return e->flares; }
-  static int32_t* count(Engine* e) { return &e->flare_count; }
+  static auto* table(Engine* e) { return &e->scene.flares; }
   // The order is part of the script interface.
   static constexpr ClassKeyword<cFlare> keywords[] = {
       {"active", flare_active}, {"test", flare_test},         {"speed", flare_speed},
@@ -161,6 +159,7 @@ struct FlareClass {
     delete f;
   }
   // `new cFlare(n)`: n is the object to attach to, -1 for none.
+  static void transparent(Engine* e) { drawFlares(e); }
   static cFlare* construct(Engine* e, int, const CommandArgs& args) {
     auto* f = new cFlare(e);
     f->object = float_to_int(args.n);
@@ -191,9 +190,9 @@ float lensIntensity(float x, float y, float alpha, float strength) {
 
 cFlare::cFlare(Engine* owner)
     : engine(owner),
-      nextChange(owner->now + 10),
-      nextFadeTick(owner->now + 10),
-      testMode(owner->flare_quality ? 2 : 1) {}
+      nextChange(owner->pacing.now + 10),
+      nextFadeTick(owner->pacing.now + 10),
+      testMode(owner->settings.flare_quality ? 2 : 1) {}
 
 void cFlare::bindCurrent() const {
   int slot = (current >= 0 && current < textureCount) ? textures[current] : 0;
@@ -207,8 +206,8 @@ bool cFlare::readVisibility() {
   float depth = 0.0f;
   if (project(engine, position, window)) {
     int wx = float_to_int(window[0]), wy = float_to_int(window[1]);
-    if (wx >= engine->viewport[0] && wy >= engine->viewport[1] && wx < engine->viewport[0] + engine->viewport[2] &&
-        wy < engine->viewport[1] + engine->viewport[3])
+    if (wx >= engine->view.viewport[0] && wy >= engine->view.viewport[1] && wx < engine->view.viewport[0] + engine->view.viewport[2] &&
+        wy < engine->view.viewport[1] + engine->view.viewport[3])
       glReadPixels(wx, wy, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
   }
   visible = depth >= static_cast<float>(window[2]) ? 1 : 0;
@@ -255,12 +254,12 @@ void cFlare::drawSprite(const float right[3], const float up[3]) {
 }
 
 void cFlare::drawLens() {
-  if (engine->target_pass) return;  // no lens inside a render-to-texture pass
+  if (engine->view.target_pass) return;  // no lens inside a render-to-texture pass
 
   // normalised screen position of the light
   double window[3];
   if (!project(engine, position, window)) return;
-  const int32_t* v = engine->viewport;
+  const int32_t* v = engine->view.viewport;
   if (v[2] <= 0 || v[3] <= 0) return;
   float x = static_cast<float>((window[0] - v[0]) / v[2] * 2.0 - 1.0);
   float y = static_cast<float>((window[1] - v[1]) / v[3] * 2.0 - 1.0);
@@ -331,19 +330,19 @@ void cFlare::drawPoint(const float right[3], const float up[3], float alpha) {
 
 int cFlare::draw() {
   if (!active) return 0;
-  if (object == -1 && testMode != 0 && !pointInFrustum(engine->frustum, position)) return 0;
+  if (object == -1 && testMode != 0 && !pointInFrustum(engine->view.frustum, position)) return 0;
 
   // read-back is for the screen: a render-to-texture pass only depth-tests
   const int32_t kept_mode = testMode;
-  if (engine->target_pass && testMode == 2) testMode = 1;
+  if (engine->view.target_pass && testMode == 2) testMode = 1;
 
   const uint32_t clock = engine_clock_now();
 
   // texture change
-  if (changePeriod != 0 && engine->now > nextChange) {
+  if (changePeriod != 0 && engine->pacing.now > nextChange) {
     current += 1;
     if (current >= textureCount) current = 0;
-    nextChange = engine->now + static_cast<uint32_t>(changePeriod);
+    nextChange = engine->pacing.now + static_cast<uint32_t>(changePeriod);
   }
 
   if (testMode != 1) glDisable(GL_DEPTH_TEST);
@@ -361,7 +360,7 @@ int cFlare::draw() {
     float alpha = pointAlpha(0, clock, &tick_due);
     if (testMode != 2 || alpha != 0.0f) drawPoint(right, up, alpha);
   } else {
-    cObject* target = (object >= 0 && object < MAX_ELEMENTS) ? engine->objects[object] : nullptr;
+    cObject* target = (object >= 0 && object < MAX_ELEMENTS) ? engine->scene.objects[object] : nullptr;
     if (target && target->visible && target->active) {
       target->applyTransform();
       float m[16];
@@ -395,9 +394,9 @@ int cFlare::draw() {
 }
 
 void drawFlares(Engine* engine) {
-  int count = engine->flare_count < MAX_ELEMENTS ? engine->flare_count : MAX_ELEMENTS;
+  int count = engine->scene.flares.count < MAX_ELEMENTS ? engine->scene.flares.count : MAX_ELEMENTS;
   for (int slot = 0; slot < count; ++slot)
-    if (cFlare* f = engine->flares[slot]) f->draw();
+    if (cFlare* f = engine->scene.flares[slot]) f->draw();
 }
 
 const ClassType flare_class = class_type<FlareClass>();

@@ -7,7 +7,6 @@
 #include "effects/grid_surface.h"
 #include "mesh/buffer_refresh.h"
 #include "mesh/object.h"
-#include "script/command_ring.h"
 
 void cFluide::attach(int32_t object_number, int32_t part_number) {
   if (attached && object_number == object && part_number == part) return;
@@ -28,7 +27,7 @@ void cFluide::attach(int32_t object_number, int32_t part_number) {
     grid->normals[3 * k + 1] = 1.0f;
     grid->normals[3 * k + 2] = 0.0f;
   }
-  markBuffersStale(engine->objects[object]);
+  markBuffersStale(engine->scene.objects[object]);
   attached = true;
 }
 
@@ -40,17 +39,17 @@ int32_t cFluide::cellIndex(int32_t row, int32_t column) const {
 
 void cFluide::update() {
   if (!active || !attached) return;
-  if (object < 0 || object >= MAX_ELEMENTS || !engine->objects[object] || !engine->objects[object]->active) return;
+  if (object < 0 || object >= MAX_ELEMENTS || !engine->scene.objects[object] || !engine->scene.objects[object]->active) return;
   MeshPart* grid = gridPart(engine, object, part, vertexCount);
   if (!grid || cells.size() != static_cast<size_t>(vertexCount)) return;
 
   // Armed at the first call that gets here.
-  if (endTime == 0) endTime = engine->now + static_cast<uint32_t>(duration);
-  if (nextUpdate == 0) nextUpdate = engine->now + static_cast<uint32_t>(speed);
+  if (endTime == 0) endTime = engine->pacing.now + static_cast<uint32_t>(duration);
+  if (nextUpdate == 0) nextUpdate = engine->pacing.now + static_cast<uint32_t>(speed);
   // The phase follows the calls (frames), not the time.
   clock += wavetime;
-  if (engine->now < nextUpdate) return;
-  if (endTime < engine->now) sourcesOn = false;
+  if (engine->pacing.now < nextUpdate) return;
+  if (endTime < engine->pacing.now) sourcesOn = false;
 
   // Step, column by column. The wave term reads the positions, which still
   // hold the previous step's heights (and any "addperturb" since).
@@ -75,13 +74,13 @@ void cFluide::update() {
     for (int j = 0; j < n; ++j) positions[3 * (j * n + i) + 1] = cells[j * n + i].height;
 
   gridNormals(*grid, n);
-  markBuffersStale(engine->objects[object]);
-  nextUpdate = engine->now + static_cast<uint32_t>(speed);
+  markBuffersStale(engine->scene.objects[object]);
+  nextUpdate = engine->pacing.now + static_cast<uint32_t>(speed);
 }
 
 void updateFluids(Engine* engine) {
-  for (int slot = 0; slot < engine->fluide_count && slot < MAX_ELEMENTS; ++slot)
-    if (cFluide* fluid = engine->fluides[slot]) fluid->update();
+  for (int slot = 0; slot < engine->scene.fluides.count && slot < MAX_ELEMENTS; ++slot)
+    if (cFluide* fluid = engine->scene.fluides[slot]) fluid->update();
 }
 
 // ---- commands ----------------------------------------------------------------
@@ -96,7 +95,7 @@ void fluid_defobj(cFluide& fluid, const CommandArgs& args) {
 
 void fluid_speed(cFluide& fluid, const CommandArgs& args) {
   fluid.speed = float_to_int(args.a);
-  fluid.nextUpdate = fluid.engine->now + static_cast<uint32_t>(fluid.speed);
+  fluid.nextUpdate = fluid.engine->pacing.now + static_cast<uint32_t>(fluid.speed);
 }
 
 // Runs the sources again, for `duration` from the next step.
@@ -129,7 +128,7 @@ void fluid_addperturb(cFluide& fluid, const CommandArgs& args) {
   int32_t k = fluid.cellIndex(float_to_int(args.a), float_to_int(args.b));
   if (k < 0) return;
   grid->positions[3 * k + 1] = args.c;
-  markBuffersStale(fluid.engine->objects[fluid.object]);
+  markBuffersStale(fluid.engine->scene.objects[fluid.object]);
 }
 
 void fluid_sortfaces(cFluide& fluid, const CommandArgs&) {
@@ -143,8 +142,7 @@ struct FluidClass {
   static constexpr const char* name = "cFluide";
   static constexpr int type_code = CMD_FLUIDE;
   static constexpr int capacity = MAX_ELEMENTS;
-  static cFluide** slots(Engine* e) { return e->fluides; }
-  static int32_t* count(Engine* e) { return &e->fluide_count; }
+  static auto* table(Engine* e) { return &e->scene.fluides; }
   static constexpr ClassKeyword<cFluide> keywords[] = {
       {"active", fluid_active},         {"defobj", fluid_defobj},         {"speed", fluid_speed},
       {"duration", fluid_duration},     {"wavetime", fluid_wavetime},     {"waveweight", fluid_waveweight},
@@ -157,6 +155,7 @@ struct FluidClass {
     delete fluid;
   }
   // `new cFluide(obj)`: attached to part 0 of object obj.
+  static void update(Engine* e) { updateFluids(e); }
   static cFluide* construct(Engine* e, int, const CommandArgs& args) {
     auto* fluid = new cFluide(e);
     fluid->attach(float_to_int(args.n), 0);

@@ -4,31 +4,23 @@
 
 #include "core/convert.h"
 #include "core/engine.h"
-#include "core/gl_context.h"
-#include "effects/post_common.h"
+#include "core/view.h"
+#include "platform/gl_api.h"
+#include "resources/buffer_passes.h"
 #include "mesh/object.h"
 #include "resources/texture_manager.h"
-#include "script/command_ring.h"
 
 static void draw_glow_masks(Engine* engine) {
-  for (int i = 0; i < engine->object_count && i < MAX_ELEMENTS; ++i)
-    if (cObject* object = engine->objects[i]) object->drawGlowMask();
+  arrays_and_texturing_on();
+  for (int i = 0; i < engine->scene.objects.count && i < MAX_ELEMENTS; ++i)
+    if (cObject* object = engine->scene.objects[i]) object->drawGlowMask();
 }
 
-void cGlow::prepare() {
-  if (!active) return;
-  MultisampleBracket multisampling(engine);
-
-  int edge = size;
-  if (engine->max_texture_size != 0 && engine->max_texture_size < edge) edge = engine->max_texture_size;
-  // A full texture table gives no buffer: the glow is switched off.
-  if (!keep_small_buffer(engine, &buffer, edge)) {
-    active = false;
-    return;
-  }
-
-  // The glow mask at buffer size
-  render_at_buffer_size(engine, buffer, draw_glow_masks);
+// Runs while the buffer-sized viewport is current: the masks go into the buffer
+// and are spread there.
+static void blur_glow_buffer(Engine* engine) {
+  cGlow* glow = engine->scene.glow;
+  int buffer = glow->buffer;
   int width = buffer_width(engine, buffer), height = buffer_height(engine, buffer);
 
   // into the buffer
@@ -40,21 +32,35 @@ void cGlow::prepare() {
   copy_to_bound(width, height);
 
   // Additive samples of weight color[3]
-  begin_matrix_bracket();
+  begin_identity_matrices();
   glViewport(0, 0, width, height);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   glEnable(GL_BLEND);
   glDisable(GL_DEPTH_TEST);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  glColor4f(1.0f, 1.0f, 1.0f, color[3]);
-  box_blur(engine, buffer, numelems, offset);
+  glColor4f(1.0f, 1.0f, 1.0f, glow->color[3]);
+  box_blur(engine, buffer, glow->numelems, glow->offset);
 
   // Restore; the frame clears what was drawn here
-  end_matrix_bracket();
+  end_identity_matrices();
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glDisable(GL_BLEND);
   glEnable(GL_DEPTH_TEST);
-  if (engine->hglrc) set_viewport(0.0, engine->width, engine->height);
+}
+
+void cGlow::prepare() {
+  if (!active) return;
+  MultisampleOff multisampling(engine->window.multisample != 0);
+  int edge = size;
+  if (engine->settings.max_texture_size != 0 && engine->settings.max_texture_size < edge) edge = engine->settings.max_texture_size;
+  // A full texture table gives no buffer: the glow is switched off.
+  if (!keep_small_buffer(engine, &buffer, edge)) {
+    active = false;
+    return;
+  }
+
+  // The glow mask at buffer size, blurred in the buffer
+  render_view(engine, buffer_view(engine, buffer), draw_glow_masks, blur_glow_buffer);
 }
 
 void cGlow::composite() {
@@ -88,7 +94,7 @@ struct GlowClass {
   static constexpr const char* name = "cGlow";
   static constexpr int type_code = CMD_GLOW;
   static constexpr int capacity = 1;
-  static cGlow** slots(Engine* e) { return &e->glow; }
+  static cGlow** slots(Engine* e) { return &e->scene.glow; }
   static constexpr ClassKeyword<cGlow> keywords[] = {
       {"active", glow_active},     {"color", glow_color},   {"settings", glow_settings},
       {"numelems", glow_numelems}, {"offset", glow_offset},
@@ -99,6 +105,12 @@ struct GlowClass {
     delete glow;
   }
   static cGlow* construct(Engine* e, int, const CommandArgs&) { return new cGlow(e); }
+  static void before_clear(Engine* e) {
+    if (e->scene.glow) e->scene.glow->prepare();
+  }
+  static void composite(Engine* e) {
+    if (e->scene.glow) e->scene.glow->composite();
+  }
 };
 
 }  // namespace

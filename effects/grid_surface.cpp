@@ -12,7 +12,7 @@ int gridEdge(int32_t vertex_count) {
 
 MeshPart* findPart(Engine* engine, int32_t object, int32_t part) {
   if (object < 0 || object >= MAX_ELEMENTS) return nullptr;
-  cObject* mesh = engine->objects[object];
+  cObject* mesh = engine->scene.objects[object];
   if (!mesh || part < 0 || part >= mesh->partCount || part >= static_cast<int32_t>(mesh->parts.size()))
     return nullptr;
   return &mesh->parts[part];

@@ -9,10 +9,9 @@
 #include "core/convert.h"
 #include "core/engine.h"
 #include "effects/vertex_points.h"
-#include "core/gl_context.h"
+#include "platform/gl_api.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
-#include "script/command_ring.h"
 
 namespace {
 
@@ -40,7 +39,7 @@ void billboard_axes(float size, float right[3], float up[3]) {
 }
 
 void bind_texture_slot(const Engine* engine, int slot) {
-  GLuint name = (slot >= 0 && slot < MAX_TEXTURES) ? engine->textures[slot].glName : 0;
+  GLuint name = (slot >= 0 && slot < MAX_TEXTURES) ? engine->resources.textures[slot].glName : 0;
   glBindTexture(GL_TEXTURE_2D, name);
 }
 
@@ -207,8 +206,7 @@ struct ParticleClass {
   static constexpr const char* name = "cParticle";
   static constexpr int type_code = CMD_PARTICLE;
   static constexpr int capacity = MAX_ELEMENTS;
-  static cParticle** slots(Engine* e) { return e->particles; }
-  static int32_t* count(Engine* e) { return &e->particle_count; }
+  static auto* table(Engine* e) { return &e->scene.particles; }
   // The order is part of the script interface.
   static constexpr ClassKeyword<cParticle> keywords[] = {
       {"active", particle_active},     {"total", particle_total},   {"rgb1", particle_rgb1},
@@ -225,6 +223,7 @@ struct ParticleClass {
     delete p;
   }
   // `new cParticle(n)`: n is the object to attach to, -1 for none.
+  static void transparent(Engine* e) { drawParticles(e); }
   static cParticle* construct(Engine* e, int, const CommandArgs& args) {
     auto* p = new cParticle(e);
     p->object = float_to_int(args.n);
@@ -234,7 +233,7 @@ struct ParticleClass {
 
 }  // namespace
 
-cParticle::cParticle(Engine* owner) : nextTick(owner->now + 10), engine(owner) { allocatePool(); }
+cParticle::cParticle(Engine* owner) : nextTick(owner->pacing.now + 10), engine(owner) { allocatePool(); }
 
 cParticle::~cParticle() { delete[] particles; }
 
@@ -273,7 +272,7 @@ void cParticle::emitSingle(int i, float x, float y, float z) {
 
 void cParticle::emissionPass(const float right[3], const float up[3]) {
   if (!particles) return;
-  const bool tick_due = engine->now >= nextTick;
+  const bool tick_due = engine->pacing.now >= nextTick;
   const int32_t window_start = emitted;
   quads.clear();
   for (int k = 0; k < total; ++k) {
@@ -322,7 +321,7 @@ int cParticle::draw() {
   if (!active) return 0;
 
   // depth and culling
-  if (object == -1 && test != 1 && !pointInFrustum(engine->frustum, position)) return 0;
+  if (object == -1 && test != 1 && !pointInFrustum(engine->view.frustum, position)) return 0;
   if (test != 1) glDisable(GL_DEPTH_TEST);
 
   // texture and blending
@@ -340,12 +339,12 @@ int cParticle::draw() {
     glPopMatrix();
   } else {
     // A missing object draws nothing, like an inactive or invisible one.
-    cObject* target = (object >= 0 && object < MAX_ELEMENTS) ? engine->objects[object] : nullptr;
+    cObject* target = (object >= 0 && object < MAX_ELEMENTS) ? engine->scene.objects[object] : nullptr;
     if (target && target->active && target->visible) drawAttached(target);
   }
 
   // tick, after every emission pass of this call has applied it
-  if (engine->now >= nextTick) nextTick = engine->now + static_cast<uint32_t>(speed);
+  if (engine->pacing.now >= nextTick) nextTick = engine->pacing.now + static_cast<uint32_t>(speed);
 
   // restore the pass's state
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
@@ -355,9 +354,9 @@ int cParticle::draw() {
 }
 
 void drawParticles(Engine* engine) {
-  int count = engine->particle_count < MAX_ELEMENTS ? engine->particle_count : MAX_ELEMENTS;
+  int count = engine->scene.particles.count < MAX_ELEMENTS ? engine->scene.particles.count : MAX_ELEMENTS;
   for (int slot = 0; slot < count; ++slot)
-    if (cParticle* p = engine->particles[slot]) p->draw();
+    if (cParticle* p = engine->scene.particles[slot]) p->draw();
 }
 
 const ClassType particle_class = class_type<ParticleClass>();

@@ -3,13 +3,13 @@
 // they are re-emitted. No update step of their own: each system advances and
 // draws in one call from the transparent pass, after the lens flares.
 // Render thread only; draw expects the pass's state (additive blending, depth
-// writes off, this frame's frustum planes in engine->frustum).
+// writes off, this frame's frustum planes in engine->view.frustum).
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-#include "commands/class_table.h"
+#include "core/element_class.h"
 
 struct Engine;
 

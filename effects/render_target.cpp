@@ -5,26 +5,24 @@
 
 #include "core/convert.h"
 #include "core/engine.h"
-#include "core/frame.h"
-#include "core/gl_context.h"
+#include "core/view.h"
+#include "platform/gl_api.h"
 #include "effects/grid_surface.h"
 #include "mesh/buffer_refresh.h"
 #include "mesh/object.h"
-#include "mesh/scene_pass.h"
 #include "resources/render_buffers.h"
-#include "script/command_ring.h"
 
 constexpr int16_t DEFAULT_PERIOD = 10;
 
 cTexgfx::cTexgfx(Engine* owner)
     : engine(owner),
-      nextChange(owner->now + DEFAULT_PERIOD),
-      nextShift(owner->now + DEFAULT_PERIOD),
-      nextRender(owner->now + DEFAULT_PERIOD) {}
+      nextChange(owner->pacing.now + DEFAULT_PERIOD),
+      nextShift(owner->pacing.now + DEFAULT_PERIOD),
+      nextRender(owner->pacing.now + DEFAULT_PERIOD) {}
 
 static cObject* live_object(Engine* engine, int32_t number) {
   if (number < 0 || number >= MAX_ELEMENTS) return nullptr;
-  return engine->objects[number];
+  return engine->scene.objects[number];
 }
 
 static MaterialGroup* find_group(Engine* engine, int32_t object, int32_t part, int32_t group) {
@@ -62,7 +60,7 @@ void cTexgfx::update() {
   if (!active || !mesh || !mesh->active) return;
 
   // Flip-book: one entry per period; an empty list shows nothing.
-  if (changing && engine->now > nextChange) {
+  if (changing && engine->pacing.now > nextChange) {
     int16_t* field = flipField();
     if (field && textureCount > 0) {
       if (current < 0 || current >= textureCount) current = 0;
@@ -70,11 +68,11 @@ void cTexgfx::update() {
       current += 1;
       if (current >= textureCount) current = 0;
     }
-    nextChange = engine->now + static_cast<uint32_t>(changePeriod);
+    nextChange = engine->pacing.now + static_cast<uint32_t>(changePeriod);
   }
 
   // Scrolling of the part's coordinates; the GPU copy follows before drawing.
-  if (shiftOn && engine->now > nextShift) {
+  if (shiftOn && engine->pacing.now > nextShift) {
     if (MeshPart* layer = findPart(engine, object, part)) {
       int32_t count = layer->texCoordCount;
       if (static_cast<size_t>(count) * 2 > layer->texCoords.size())
@@ -85,8 +83,17 @@ void cTexgfx::update() {
       }
       markBuffersStale(mesh);
     }
-    nextShift = engine->now + static_cast<uint32_t>(shiftPeriod);
+    nextShift = engine->pacing.now + static_cast<uint32_t>(shiftPeriod);
   }
+}
+
+// The texture the render-target pass in progress copies into.
+static TextureSlot* copy_target = nullptr;
+
+static void copy_into_target(Engine*) {
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, copy_target->glName);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, copy_target->width, copy_target->height);
 }
 
 void cTexgfx::renderFlat() {
@@ -95,87 +102,48 @@ void cTexgfx::renderFlat() {
   if (!mesh || !mesh->active || !mesh->visible) return;
   MeshPart* layer = findPart(engine, object, part);
   if (!layer || !layer->visible) return;
-  if (engine->now < nextRender) return;
+  if (engine->pacing.now < nextRender) return;
   // Slot 0 is "no texture", and a slot without a texture has nothing to copy into.
   int slot = renderSlot();
-  if (slot == 0 || !engine->textures[slot].inUse || engine->textures[slot].glName == 0) return;
+  if (slot == 0 || !engine->resources.textures[slot].inUse || engine->resources.textures[slot].glName == 0) return;
 
   // Saved state
-  if (engine->multisample) glDisable(GL_MULTISAMPLE_ARB);
+  MultisampleOff multisampling(engine->window.multisample != 0);
   glPushAttrib(GL_ALL_ATTRIB_BITS);
-  nextRender = engine->now + static_cast<uint32_t>(renderPeriod);
-
-  // The element's camera
-  float saved_pos[3], saved_rot[3];
-  for (int axis = 0; axis < 3; ++axis) {
-    saved_pos[axis] = engine->cam_pos[axis];
-    saved_rot[axis] = engine->cam_rot[axis];
-    engine->cam_pos[axis] = position[axis];
-    engine->cam_rot[axis] = angle[axis];
-  }
-  int16_t saved_width = engine->width;
-  int16_t saved_height = engine->height;
+  nextRender = engine->pacing.now + static_cast<uint32_t>(renderPeriod);
 
   // A texture larger than the window becomes a square render buffer that fits.
-  TextureSlot& texture = engine->textures[slot];
-  if (texture.width > engine->width || texture.height > engine->height) rebuildBufferTexture(engine, slot);
-  engine->width = texture.width;
-  engine->height = texture.height;
+  TextureSlot& texture = engine->resources.textures[slot];
+  if (texture.width > engine->view.width || texture.height > engine->view.height) rebuildBufferTexture(engine, slot);
 
-  // Viewport and projection of the texture
-  float saved_fov = engine->fov;
-  if (engine->hglrc) set_viewport(0.0, engine->width, engine->height);
-  if (fov != TEXGFX_SCENE_FOV) set_projection(engine->near_clip, engine->far_clip, static_cast<float>(fov));
-
-  // Every object repeats its visibility test for this camera.
-  mark_objects_dirty(engine);
-
-  // Camera transform (no scene scale)
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  glLoadIdentity();
-  glRotatef(engine->cam_rot[0], 1.0f, 0.0f, 0.0f);
-  glRotatef(engine->cam_rot[1], 0.0f, 1.0f, 0.0f);
-  glRotatef(engine->cam_rot[2], 0.0f, 0.0f, 1.0f);
-  glTranslatef(engine->cam_pos[0], engine->cam_pos[1], engine->cam_pos[2]);
-  glGetFloatv(GL_MODELVIEW_MATRIX, engine->modelview);
-  glViewport(0, 0, texture.width, texture.height);
-
-  // The scene, its own object included
-  engine->target_pass = 1;
-  scene_pass(engine);
-  transparent_pass(engine);
-  engine->target_pass = 0;
-
-  // Copy into the slot
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, texture.glName);
-  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, texture.width, texture.height);
+  // The element's camera at the texture's size; every object repeats its
+  // visibility test for it. The scene is drawn, its own object included, and
+  // copied into the slot.
+  View view;
+  for (int axis = 0; axis < 3; ++axis) {
+    view.eye[axis] = position[axis];
+    view.angles[axis] = angle[axis];
+  }
+  view.width = texture.width;
+  view.height = texture.height;
+  if (fov != TEXGFX_SCENE_FOV) view.fov = static_cast<float>(fov);
+  view.target_pass = true;
+  copy_target = &texture;
+  render_view(engine, view, nullptr, copy_into_target);
+  copy_target = nullptr;
 
   // Restore
   glPopAttrib();
-  for (int axis = 0; axis < 3; ++axis) {
-    engine->cam_pos[axis] = saved_pos[axis];
-    engine->cam_rot[axis] = saved_rot[axis];
-  }
-  engine->width = saved_width;
-  engine->height = saved_height;
-  if (engine->hglrc) set_viewport(0.0, engine->width, engine->height);
-  if (fov != TEXGFX_SCENE_FOV)
-    set_projection(engine->near_clip, engine->far_clip, saved_fov);
-  else
-    mark_objects_dirty(engine);
-  glViewport(engine->viewport[0], engine->viewport[1], engine->viewport[2], engine->viewport[3]);
-  if (engine->multisample) glEnable(GL_MULTISAMPLE_ARB);
 }
 
 void updateRenderTargets(Engine* engine) {
-  for (int slot = 0; slot < engine->texgfx_count && slot < MAX_ELEMENTS; ++slot)
-    if (cTexgfx* element = engine->texgfxs[slot]) element->update();
+  for (int slot = 0; slot < engine->scene.texgfxs.count && slot < MAX_ELEMENTS; ++slot)
+    if (cTexgfx* element = engine->scene.texgfxs[slot]) element->update();
 }
 
 void renderRenderTargets(Engine* engine) {
-  for (int slot = 0; slot < engine->texgfx_count && slot < MAX_ELEMENTS; ++slot) {
-    cTexgfx* element = engine->texgfxs[slot];
+  for (int slot = 0; slot < engine->scene.texgfxs.count && slot < MAX_ELEMENTS; ++slot) {
+    cTexgfx* element = engine->scene.texgfxs[slot];
     if (element && element->cameraSet && element->target != TEXGFX_NO_RENDER) element->renderFlat();
   }
 }
@@ -245,8 +213,7 @@ struct TexgfxClass {
   static constexpr const char* name = "cTexgfx";
   static constexpr int type_code = CMD_TEXGFX;
   static constexpr int capacity = MAX_ELEMENTS;
-  static cTexgfx** slots(Engine* e) { return e->texgfxs; }
-  static int32_t* count(Engine* e) { return &e->texgfx_count; }
+  static auto* table(Engine* e) { return &e->scene.texgfxs; }
   static constexpr ClassKeyword<cTexgfx> keywords[] = {
       {"active", texgfx_active},     {"object", texgfx_object}, {"shift", texgfx_shift},
       {"size", texgfx_size},         {"texture", texgfx_texture}, {"change", texgfx_change},
@@ -264,6 +231,10 @@ struct TexgfxClass {
     t->object = static_cast<uint8_t>(float_to_int(args.n));
     return t;
   }
+  // Flip-books and scrolling step every round; scene renders come before the
+  // glow and bloom renders.
+  static void update(Engine* e) { updateRenderTargets(e); }
+  static void before_clear(Engine* e) { renderRenderTargets(e); }
   // Every other name is accepted and changes nothing.
   static int unmatched(cTexgfx&, const char*, const CommandArgs&, int32_t* result) {
     *result = 0;

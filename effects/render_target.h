@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "commands/class_table.h"
+#include "core/element_class.h"
 
 struct Engine;
 struct MaterialGroup;

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "commands/class_table.h"
+#include "core/element_class.h"
 #include "core/convert.h"
 
 template <typename Element>

@@ -8,14 +8,13 @@
 #include "effects/grid_surface.h"
 #include "mesh/buffer_refresh.h"
 #include "mesh/object.h"
-#include "script/command_ring.h"
 
 // Weight of the four diagonal springs (1 / sqrt 2 in single precision).
 constexpr float DIAGONAL_WEIGHT = 0.70710677f;
 constexpr int16_t DEFAULT_PERIOD = 10;
 
 cWater::cWater(Engine* owner)
-    : engine(owner), nextWave(owner->now + DEFAULT_PERIOD), nextUpdate(owner->now + DEFAULT_PERIOD) {}
+    : engine(owner), nextWave(owner->pacing.now + DEFAULT_PERIOD), nextUpdate(owner->pacing.now + DEFAULT_PERIOD) {}
 
 void cWater::attach(int32_t object_number, int32_t part_number) {
   if (attached && object_number == object && part_number == part) return;
@@ -69,16 +68,16 @@ void cWater::disturb(MeshPart& grid) {
 
 void cWater::update() {
   if (!active || !attached) return;
-  if (object < 0 || object >= MAX_ELEMENTS || !engine->objects[object] || !engine->objects[object]->active) return;
+  if (object < 0 || object >= MAX_ELEMENTS || !engine->scene.objects[object] || !engine->scene.objects[object]->active) return;
   MeshPart* grid = gridPart(engine, object, part, vertexCount);
   if (!grid || velocity.size() != static_cast<size_t>(vertexCount)) return;
-  if (engine->now < nextUpdate) return;
-  nextUpdate = engine->now + static_cast<uint32_t>(updatePeriod);
+  if (engine->pacing.now < nextUpdate) return;
+  nextUpdate = engine->pacing.now + static_cast<uint32_t>(updatePeriod);
 
   const int n = gridSize;
-  if (engine->now > nextWave) {
+  if (engine->pacing.now > nextWave) {
     if (n > 1) disturb(*grid);
-    nextWave = engine->now + static_cast<uint32_t>(wavePeriod);
+    nextWave = engine->pacing.now + static_cast<uint32_t>(wavePeriod);
   }
 
   // Forces: every interior vertex pulls on its eight neighbours, so each pair
@@ -108,7 +107,7 @@ void cWater::update() {
   }
 
   gridNormals(*grid, n);
-  markBuffersStale(engine->objects[object]);
+  markBuffersStale(engine->scene.objects[object]);
 }
 
 void cWater::sortFaces() {
@@ -116,8 +115,8 @@ void cWater::sortFaces() {
 }
 
 void updateWaters(Engine* engine) {
-  for (int slot = 0; slot < engine->water_count && slot < MAX_ELEMENTS; ++slot)
-    if (cWater* water = engine->waters[slot]) water->update();
+  for (int slot = 0; slot < engine->scene.waters.count && slot < MAX_ELEMENTS; ++slot)
+    if (cWater* water = engine->scene.waters[slot]) water->update();
 }
 
 // ---- commands ----------------------------------------------------------------
@@ -133,8 +132,8 @@ void water_object(cWater& water, const CommandArgs& args) {
 void water_speed(cWater& water, const CommandArgs& args) {
   water.updatePeriod = static_cast<int16_t>(float_to_int(args.a));
   water.wavePeriod = static_cast<int16_t>(float_to_int(args.b));
-  water.nextUpdate = water.engine->now + static_cast<uint32_t>(water.updatePeriod);
-  water.nextWave = water.engine->now + static_cast<uint32_t>(water.wavePeriod);
+  water.nextUpdate = water.engine->pacing.now + static_cast<uint32_t>(water.updatePeriod);
+  water.nextWave = water.engine->pacing.now + static_cast<uint32_t>(water.wavePeriod);
 }
 
 void water_wave(cWater& water, const CommandArgs& args) {
@@ -155,8 +154,7 @@ struct WaterClass {
   static constexpr const char* name = "cWater";
   static constexpr int type_code = CMD_WATER;
   static constexpr int capacity = MAX_ELEMENTS;
-  static cWater** slots(Engine* e) { return e->waters; }
-  static int32_t* count(Engine* e) { return &e->water_count; }
+  static auto* table(Engine* e) { return &e->scene.waters; }
   static constexpr ClassKeyword<cWater> keywords[] = {
       {"active", water_active}, {"object", water_object}, {"speed", water_speed},
       {"wave", water_wave},     {"coord", water_coord},   {"sortfaces", water_sortfaces},
@@ -167,6 +165,7 @@ struct WaterClass {
     delete water;
   }
   // `new cWater(obj)`: attached to part 0 of object obj.
+  static void update(Engine* e) { updateWaters(e); }
   static cWater* construct(Engine* e, int, const CommandArgs& args) {
     auto* water = new cWater(e);
     water->attach(float_to_int(args.n), 0);

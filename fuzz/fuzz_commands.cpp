@@ -18,8 +18,9 @@
 
 #include "core/clock.h"
 #include "core/engine.h"
+#include "frame/engine_start.h"
 #include "core/exit_status.h"
-#include "core/frame.h"
+#include "frame/frame.h"
 #include "core/launch_options.h"
 #include "commands/destroy_scene.h"
 #include "fuzz/fuzz_support.h"
@@ -111,14 +112,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     float args[5];
     for (float& a : args) a = in.arg();
     int type = TYPE_CODES[type_byte % sizeof TYPE_CODES];
-    engine->script_runner->executeCommand(type, name, args[0], args[1], args[2], args[3], args[4], &result);
+    engine->scene.script_runner->executeCommand(type, name, args[0], args[1], args[2], args[3], args[4], &result);
   }
   // One drawn frame with whatever the commands left, then a clean scene.
-  engine->running = 1;
+  engine->pacing.running = 1;
   for (int calls = 0; calls < 4 && run_frame(engine) == 0; ++calls) {
   }
   destroyScene(engine, false);
-  engine->running = 1;
+  engine->pacing.running = 1;
   clear_script_error();
   platform::Event event;
   while (platform::poll_event(&event)) {

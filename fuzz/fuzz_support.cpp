@@ -21,8 +21,8 @@ const std::string& fuzz_folder() {
 Engine* fuzz_engine() {
   static Engine* engine = [] {
     auto* e = new Engine();
-    std::snprintf(e->data_path, sizeof e->data_path, "%s", fuzz_folder().c_str());
-    std::snprintf(e->exe_path, sizeof e->exe_path, "%s", fuzz_folder().c_str());
+    std::snprintf(e->paths.data_path, sizeof e->paths.data_path, "%s", fuzz_folder().c_str());
+    std::snprintf(e->paths.exe_path, sizeof e->paths.exe_path, "%s", fuzz_folder().c_str());
     return e;
   }();
   return engine;

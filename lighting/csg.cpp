@@ -5,13 +5,12 @@
 #include "core/convert.h"
 #include "core/engine.h"
 #include "mesh/object.h"
-#include "script/command_ring.h"
 
 namespace {
 
 cObject* object_at(const Engine* engine, int number) {
   if (number < 0 || number >= MAX_ELEMENTS) return nullptr;
-  return engine->objects[number];
+  return engine->scene.objects[number];
 }
 
 void clear_mark(const Engine* engine, int number) {
@@ -138,8 +137,7 @@ struct CSGClass {
   static constexpr const char* name = "cCSG";
   static constexpr int type_code = CMD_CSG;
   static constexpr int capacity = MAX_ELEMENTS;
-  static cCSG** slots(Engine* e) { return e->csgs; }
-  static int32_t* count(Engine* e) { return &e->csg_count; }
+  static auto* table(Engine* e) { return &e->scene.csgs; }
   static constexpr ClassKeyword<cCSG> keywords[] = {
       {"active", csg_active},   {"settings", csg_settings}, {"opmode", csg_opmode},
       {"object1", csg_object1}, {"object2", csg_object2},
@@ -152,6 +150,10 @@ struct CSGClass {
     delete csg;
   }
   // `new cCSG(a0, a1)`: A = a0 as a 16-bit number, B = a1; nothing activated.
+  // After the shadow volumes, whose stencil counts it shares.
+  static void opaque(Engine* e) {
+    if (e->scene.objects.count != 0) csgPass(e);
+  }
   static cCSG* construct(Engine* e, int, const CommandArgs& args) {
     auto* csg = new cCSG(e);
     csg->object1 = static_cast<int16_t>(float_to_int(args.n));
@@ -166,8 +168,8 @@ const ClassType csg_class = class_type<CSGClass>();
 
 void activateCSG(cCSG* csg) {
   Engine* engine = csg->engine;
-  if (csg->object1 >= engine->object_count) return;
-  if (csg->object2 < 0 || csg->object2 >= engine->object_count) return;
+  if (csg->object1 >= engine->scene.objects.count) return;
+  if (csg->object2 < 0 || csg->object2 >= engine->scene.objects.count) return;
   cObject* a = object_at(engine, csg->object1);
   cObject* b = object_at(engine, csg->object2);
   if (!a || !b) return;
@@ -177,8 +179,8 @@ void activateCSG(cCSG* csg) {
 }
 
 void csgPass(Engine* engine) {
-  for (int i = 0; i < engine->csg_count && i < MAX_ELEMENTS; ++i) {
-    cCSG* csg = engine->csgs[i];
+  for (int i = 0; i < engine->scene.csgs.count && i < MAX_ELEMENTS; ++i) {
+    cCSG* csg = engine->scene.csgs[i];
     if (csg && csg->active) draw_operation(*csg);
   }
 }

@@ -3,13 +3,12 @@
 #include "core/convert.h"
 #include "core/engine.h"
 #include "mesh/object.h"
-#include "script/command_ring.h"
 
 namespace {
 
 bool driven_by_live_light(const Engine* engine, GLenum gl_light) {
   for (int i = 0; i < MAX_LIGHTS; ++i)
-    if (engine->lights[i] && engine->lights[i]->glLight == gl_light) return true;
+    if (engine->scene.lights[i] && engine->scene.lights[i]->glLight == gl_light) return true;
   return false;
 }
 
@@ -73,8 +72,7 @@ struct LightClass {
   static constexpr const char* name = "cLight";
   static constexpr int type_code = CMD_LIGHT;
   static constexpr int capacity = MAX_LIGHTS;
-  static cLight** slots(Engine* e) { return e->lights; }
-  static int32_t* count(Engine* e) { return &e->light_count; }
+  static auto* table(Engine* e) { return &e->scene.lights; }
   static constexpr ClassKeyword<cLight> keywords[] = {
       {"active", light_active},       {"diffuse", light_diffuse},   {"ambient", light_ambient},
       {"specular", light_specular},   {"position", light_position}, {"object", light_object},
@@ -87,6 +85,8 @@ struct LightClass {
     delete light;
   }
   // `new cLight(n)`: n is the object to follow, -1 (no argument) for none.
+  // Positions are given under the camera, first in the scene pass.
+  static void opaque(Engine* e) { updateLights(e); }
   static cLight* construct(Engine* e, int, const CommandArgs& args) {
     cLight* light = make_light(e);
     light->object = float_to_int(args.n);
@@ -98,8 +98,8 @@ struct LightClass {
 }  // namespace
 
 GLenum chooseGLLight(const Engine* engine) {
-  if (engine->light_count >= 0 && engine->light_count < MAX_LIGHTS) {
-    GLenum counted = GL_LIGHT0 + static_cast<GLenum>(engine->light_count);
+  if (engine->scene.lights.count >= 0 && engine->scene.lights.count < MAX_LIGHTS) {
+    GLenum counted = GL_LIGHT0 + static_cast<GLenum>(engine->scene.lights.count);
     if (!driven_by_live_light(engine, counted)) return counted;
   }
   // At most seven lights live when one is made, so one GL light is always free.
@@ -111,13 +111,12 @@ GLenum chooseGLLight(const Engine* engine) {
 }
 
 int newLight(Engine* engine) {
-  for (int slot = 0; slot < MAX_LIGHTS; ++slot) {
-    if (engine->lights[slot]) continue;
-    engine->lights[slot] = make_light(engine);
-    raise_count(&engine->light_count, slot);
-    return slot;
-  }
-  return -1;
+  auto& lights = engine->scene.lights;
+  int slot = lights.lowest_free();
+  if (slot < 0) return -1;
+  lights[slot] = make_light(engine);
+  lights.raise(slot);
+  return slot;
 }
 
 void deleteLight(Engine* engine, int slot) { light_class.remove(engine, slot); }
@@ -147,15 +146,15 @@ void setLightEnabled(cLight* light, bool on) {
 }
 
 void updateLights(Engine* engine) {
-  for (int i = 0; i < engine->light_count && i < MAX_LIGHTS; ++i) {
-    cLight* light = engine->lights[i];
+  for (int i = 0; i < engine->scene.lights.count && i < MAX_LIGHTS; ++i) {
+    cLight* light = engine->scene.lights[i];
     if (!light) continue;
     if (light->object == -1) {
       glLightfv(light->glLight, GL_POSITION, light->glPosition);
       continue;
     }
     if (light->object < 0 || light->object >= MAX_ELEMENTS) continue;
-    const cObject* object = engine->objects[light->object];
+    const cObject* object = engine->scene.objects[light->object];
     // The object's stored position (z already negated), taken as it stands.
     if (object && object->active && object->visible)
       setLightPosition(light, object->position[0], object->position[1], object->position[2]);

@@ -12,16 +12,15 @@
 
 #include "core/convert.h"
 #include "core/engine.h"
-#include "core/frame.h"
-#include "core/gl_context.h"
+#include "core/view.h"
+#include "core/window.h"
+#include "platform/gl_api.h"
 #include "lighting/lightmap_layout.h"
 #include "mesh/loaded_shape.h"
 #include "mesh/object.h"
-#include "mesh/scene_pass.h"
 #include "platform/platform.h"
 #include "resources/render_buffers.h"
 #include "resources/texture_manager.h"
-#include "script/command_ring.h"
 
 namespace {
 
@@ -39,7 +38,7 @@ int new_lightmap_texture(Engine* engine, const uint8_t* pixels, int size) {
   int slot = newBufferTexture(engine, pixels, size, size);
   if (slot <= 0) return 0;
   if (baker_slots.engine != engine) baker_slots = BakerSlots{engine, {}};
-  baker_slots.glName[slot] = engine->textures[slot].glName;
+  baker_slots.glName[slot] = engine->resources.textures[slot].glName;
   return slot;
 }
 
@@ -51,43 +50,13 @@ void free_baker_texture(Engine* engine, int slot) {
 
 // ---- the off-screen framebuffer ---------------------------------------------------
 
-PFNGLGENFRAMEBUFFERSEXTPROC gen_framebuffers;
-PFNGLBINDFRAMEBUFFEREXTPROC bind_framebuffer;
-PFNGLDELETEFRAMEBUFFERSEXTPROC delete_framebuffers;
-PFNGLGENRENDERBUFFERSEXTPROC gen_renderbuffers;
-PFNGLBINDRENDERBUFFEREXTPROC bind_renderbuffer;
-PFNGLRENDERBUFFERSTORAGEEXTPROC renderbuffer_storage;
-PFNGLDELETERENDERBUFFERSEXTPROC delete_renderbuffers;
-PFNGLFRAMEBUFFERRENDERBUFFEREXTPROC framebuffer_renderbuffer;
-PFNGLCHECKFRAMEBUFFERSTATUSEXTPROC check_framebuffer_status;
-
-template <typename Pointer>
-bool load_proc(Pointer* pointer, const char* name) {
-  *pointer = reinterpret_cast<Pointer>(platform::gl_proc_address(name));
-  return *pointer != nullptr;
-}
-
-bool load_framebuffer_procs() {
-  if (!has_extension("GL_EXT_framebuffer_object")) return false;
-  bool all = load_proc(&gen_framebuffers, "glGenFramebuffersEXT");
-  all = load_proc(&bind_framebuffer, "glBindFramebufferEXT") && all;
-  all = load_proc(&delete_framebuffers, "glDeleteFramebuffersEXT") && all;
-  all = load_proc(&gen_renderbuffers, "glGenRenderbuffersEXT") && all;
-  all = load_proc(&bind_renderbuffer, "glBindRenderbufferEXT") && all;
-  all = load_proc(&renderbuffer_storage, "glRenderbufferStorageEXT") && all;
-  all = load_proc(&delete_renderbuffers, "glDeleteRenderbuffersEXT") && all;
-  all = load_proc(&framebuffer_renderbuffer, "glFramebufferRenderbufferEXT") && all;
-  all = load_proc(&check_framebuffer_status, "glCheckFramebufferStatusEXT") && all;
-  return all;
-}
-
 void release_target(BakeTarget* target) {
   if (!target->framebuffer) return;
-  bind_framebuffer(GL_FRAMEBUFFER_EXT, 0);
-  delete_framebuffers(1, &target->framebuffer);
+  glBindFramebufferEXT_(GL_FRAMEBUFFER_EXT, 0);
+  glDeleteFramebuffersEXT_(1, &target->framebuffer);
   GLuint buffers[3] = {target->color, target->depth, target->stencil};
   for (GLuint buffer : buffers)
-    if (buffer) delete_renderbuffers(1, &buffer);
+    if (buffer) glDeleteRenderbuffersEXT_(1, &buffer);
   *target = BakeTarget{};
   glDrawBuffer(GL_BACK);
   glReadBuffer(GL_BACK);
@@ -95,9 +64,9 @@ void release_target(BakeTarget* target) {
 
 GLuint renderbuffer(GLenum format, int size) {
   GLuint name = 0;
-  gen_renderbuffers(1, &name);
-  bind_renderbuffer(GL_RENDERBUFFER_EXT, name);
-  renderbuffer_storage(GL_RENDERBUFFER_EXT, format, size, size);
+  glGenRenderbuffersEXT_(1, &name);
+  glBindRenderbufferEXT_(GL_RENDERBUFFER_EXT, name);
+  glRenderbufferStorageEXT_(GL_RENDERBUFFER_EXT, format, size, size);
   return name;
 }
 
@@ -105,31 +74,31 @@ GLuint renderbuffer(GLenum format, int size) {
 // stencil buffers are refused, one packed depth-stencil buffer. False: none,
 // drawing stays in the back buffer.
 bool bind_target(BakeTarget* target, int size) {
-  if (!load_framebuffer_procs()) return false;
+  if (!gl_capabilities().framebuffer_object) return false;
   GLint largest = 0;
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &largest);
   if (size > largest) return false;
-  gen_framebuffers(1, &target->framebuffer);
-  bind_framebuffer(GL_FRAMEBUFFER_EXT, target->framebuffer);
+  glGenFramebuffersEXT_(1, &target->framebuffer);
+  glBindFramebufferEXT_(GL_FRAMEBUFFER_EXT, target->framebuffer);
   target->size = size;
   target->color = renderbuffer(GL_RGBA8, size);
-  framebuffer_renderbuffer(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, target->color);
+  glFramebufferRenderbufferEXT_(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, target->color);
   target->depth = renderbuffer(GL_DEPTH_COMPONENT16, size);
   target->stencil = renderbuffer(GL_STENCIL_INDEX8_EXT, size);
-  framebuffer_renderbuffer(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, target->depth);
-  framebuffer_renderbuffer(GL_FRAMEBUFFER_EXT, GL_STENCIL_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, target->stencil);
-  if (check_framebuffer_status(GL_FRAMEBUFFER_EXT) != GL_FRAMEBUFFER_COMPLETE_EXT) {
-    framebuffer_renderbuffer(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, 0);
-    framebuffer_renderbuffer(GL_FRAMEBUFFER_EXT, GL_STENCIL_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, 0);
-    delete_renderbuffers(1, &target->depth);
-    delete_renderbuffers(1, &target->stencil);
+  glFramebufferRenderbufferEXT_(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, target->depth);
+  glFramebufferRenderbufferEXT_(GL_FRAMEBUFFER_EXT, GL_STENCIL_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, target->stencil);
+  if (glCheckFramebufferStatusEXT_(GL_FRAMEBUFFER_EXT) != GL_FRAMEBUFFER_COMPLETE_EXT) {
+    glFramebufferRenderbufferEXT_(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, 0);
+    glFramebufferRenderbufferEXT_(GL_FRAMEBUFFER_EXT, GL_STENCIL_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, 0);
+    glDeleteRenderbuffersEXT_(1, &target->depth);
+    glDeleteRenderbuffersEXT_(1, &target->stencil);
     target->stencil = 0;
     target->depth = renderbuffer(GL_DEPTH24_STENCIL8_EXT, size);
-    framebuffer_renderbuffer(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, target->depth);
-    framebuffer_renderbuffer(GL_FRAMEBUFFER_EXT, GL_STENCIL_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, target->depth);
+    glFramebufferRenderbufferEXT_(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, target->depth);
+    glFramebufferRenderbufferEXT_(GL_FRAMEBUFFER_EXT, GL_STENCIL_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, target->depth);
   }
-  bind_renderbuffer(GL_RENDERBUFFER_EXT, 0);
-  if (check_framebuffer_status(GL_FRAMEBUFFER_EXT) != GL_FRAMEBUFFER_COMPLETE_EXT) {
+  glBindRenderbufferEXT_(GL_RENDERBUFFER_EXT, 0);
+  if (glCheckFramebufferStatusEXT_(GL_FRAMEBUFFER_EXT) != GL_FRAMEBUFFER_COMPLETE_EXT) {
     release_target(target);
     return false;
   }
@@ -147,7 +116,7 @@ void select_bake_buffer(const cRadio* radio) {
 
 cObject* object_at(const Engine* engine, int slot) {
   if (slot < 0 || slot >= MAX_ELEMENTS) return nullptr;
-  return engine->objects[slot];
+  return engine->scene.objects[slot];
 }
 
 bool eligible(const cObject* object) {
@@ -204,7 +173,7 @@ struct Progress {
 
 void prepare(cRadio* radio) {
   Engine* engine = radio->engine;
-  for (int k = 0; k < engine->object_count; ++k) {
+  for (int k = 0; k < engine->scene.objects.count; ++k) {
     if (cObject* object = object_at(engine, k)) {
       object->frustumTest = 0;
       object->dirty = 1;
@@ -212,7 +181,7 @@ void prepare(cRadio* radio) {
   }
   radio->prepared.clear();
   int number = 0;
-  for (int k = 0; k < engine->object_count; ++k) {
+  for (int k = 0; k < engine->scene.objects.count; ++k) {
     cObject* object = object_at(engine, k);
     if (!eligible(object)) continue;
     for (int p = 0; p < static_cast<int>(object->parts.size()); ++p) {
@@ -244,12 +213,12 @@ void prepare(cRadio* radio) {
 
 void bake_projection(cRadio* radio, const cObject* object) {
   Engine* engine = radio->engine;
-  engine->fog_on = 0;
-  engine->multisample = 0;
+  engine->fog.fog_on = 0;
+  engine->window.multisample = 0;
   glLoadIdentity();
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(object->bakeAngle, 1.0, engine->near_clip, engine->far_clip);
+  gluPerspective(object->bakeAngle, 1.0, engine->view.near_clip, engine->view.far_clip);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glViewport(0, 0, radio->scrsize, radio->scrsize);
@@ -273,7 +242,7 @@ void weight_view(cRadio* radio) {
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_LIGHTING);
   glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, engine->textures[radio->lambert].glName);
+  glBindTexture(GL_TEXTURE_2D, engine->resources.textures[radio->lambert].glName);
   glFrontFace(GL_CW);
   glColor4f(1, 1, 1, 1);
   glEnable(GL_BLEND);
@@ -285,23 +254,19 @@ void weight_view(cRadio* radio) {
   glPopMatrix();
 }
 
-void render_view(cRadio* radio, const float eye[3], const float target[3]) {
+// One sample view from `eye` toward `target` into the bake buffer, weighted by
+// the lambert image. The sample camera stays the engine's until the bake
+// finishes, as scripts that read the camera during a bake expect.
+void sample_view(cRadio* radio, const float eye[3], const float target[3]) {
   Engine* engine = radio->engine;
-  for (int a = 0; a < 3; ++a) {
-    engine->cam_pos[a] = eye[a];
-    engine->cam_rot[a] = target[a];
-  }
   glPushMatrix();
   select_bake_buffer(radio);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  glLoadIdentity();
-  gluLookAt(eye[0], eye[1], eye[2], target[0], target[1], target[2], 0, 1, 0);
-  glGetFloatv(GL_MODELVIEW_MATRIX, engine->modelview);
-
-  engine->target_pass = 1;
-  scene_pass(engine);
-  transparent_pass(engine);
-  engine->target_pass = 0;
+  View view;
+  for (int a = 0; a < 3; ++a) view.eye[a] = eye[a];
+  view.look_at = target;
+  view.target_pass = true;
+  view.keep_camera = true;
+  render_view(engine, view);
 
   weight_view(radio);
 
@@ -385,7 +350,7 @@ void bake_material(cRadio* radio, const cObject* object, const MeshPart& part, c
     const float* p[3];
     for (int c = 0; c < 3; ++c) p[c] = &world[material->indices[t * 3 + c] * 3];
     gatherPoints(p[0], p[1], p[2], level, [&](const float* eye) {
-      render_view(radio, eye, target);
+      sample_view(radio, eye, target);
       average_into(radio, counter++);
     });
     progress->done += 1;
@@ -415,7 +380,7 @@ void save_lightmap(cRadio* radio, int number) {
   FIBITMAP* image = FreeImage_ConvertFromRawBits(rgb.data(), size, size, size * 3, 24, FI_RGBA_RED_MASK,
                                                  FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK, FALSE);
   if (!image) return;
-  std::string path = platform::resolve_file(std::string(radio->engine->data_path) + radio->names[number] + ".png");
+  std::string path = platform::resolve_file(std::string(radio->engine->paths.data_path) + radio->names[number] + ".png");
   FreeImage_Save(FIF_PNG, image, path.c_str(), 0);
   FreeImage_Unload(image);
 }
@@ -424,27 +389,27 @@ void save_lightmap(cRadio* radio, int number) {
 
 bool isBakerTexture(const Engine* engine, int slot) {
   if (slot <= 0 || slot >= MAX_TEXTURES || baker_slots.engine != engine) return false;
-  const TextureSlot& texture = engine->textures[slot];
+  const TextureSlot& texture = engine->resources.textures[slot];
   return texture.inUse && texture.glName != 0 && baker_slots.glName[slot] == texture.glName;
 }
 
 cRadio* newRadio(Engine* engine) {
   cRadio* radio = new cRadio(engine);
-  radio->savedMultisample = engine->multisample;
+  radio->savedMultisample = engine->window.multisample;
   for (int a = 0; a < 3; ++a) {
-    radio->savedCamPos[a] = engine->cam_pos[a];
-    radio->savedCamRot[a] = engine->cam_rot[a];
+    radio->savedCamPos[a] = engine->view.cam_pos[a];
+    radio->savedCamRot[a] = engine->view.cam_rot[a];
   }
-  for (int k = 0; k < engine->object_count; ++k) {
+  for (int k = 0; k < engine->scene.objects.count; ++k) {
     if (cObject* object = object_at(engine, k)) {
       object->bakeAngle = 120;
       object->bakeLevel = 1;
     }
   }
-  if (!engine->hglrc) return radio;
+  if (!engine->window.hglrc) return radio;
   make_engine_current();
   glDisable(GL_LIGHTING);
-  if (engine->multisample) glDisable(GL_MULTISAMPLE_ARB);
+  if (engine->window.multisample) glDisable(GL_MULTISAMPLE_ARB);
 
   radio->lambert = loadTexture(engine, "lambert", GL_CLAMP_TO_EDGE);
   if (radio->lambert == 0) return radio;
@@ -466,7 +431,7 @@ cRadio* newRadio(Engine* engine) {
 
 void calcLightmaps(cRadio* radio) {
   Engine* engine = radio->engine;
-  if (!engine->hglrc) return;
+  if (!engine->window.hglrc) return;
   platform::set_wait_cursor();
   std::lock_guard<std::recursive_mutex> held(radio->lock);
   make_engine_current();
@@ -490,7 +455,7 @@ void calcLightmaps(cRadio* radio) {
   }
 
   size_t next = 0;
-  for (int k = 0; k < engine->object_count; ++k) {
+  for (int k = 0; k < engine->scene.objects.count; ++k) {
     cObject* object = object_at(engine, k);
     if (!eligible(object)) continue;
     bake_projection(radio, object);
@@ -523,7 +488,7 @@ void finishRadio(cRadio* radio) {
   Engine* engine = radio->engine;
   platform::set_wait_cursor();
   std::lock_guard<std::recursive_mutex> held(radio->lock);
-  if (engine->hglrc) make_engine_current();
+  if (engine->window.hglrc) make_engine_current();
 
   if (radio->lambert != 0) {
     freeTexture(engine, radio->lambert);
@@ -555,7 +520,7 @@ void finishRadio(cRadio* radio) {
     }
     cObject* object = object_at(engine, radio->prepared[first].object);
     if (any && radio->savemode && object == radio->prepared[first].mesh) {
-      std::string path = std::string(engine->data_path) + object->name + ".gfx";
+      std::string path = std::string(engine->paths.data_path) + object->name + ".gfx";
       writeLoadedGfx(object, path.c_str());
     }
     first = end;
@@ -563,22 +528,22 @@ void finishRadio(cRadio* radio) {
   radio->prepared.clear();
 
   // The engine as it was (fog stays off).
-  engine->multisample = radio->savedMultisample;
+  engine->window.multisample = radio->savedMultisample;
   for (int a = 0; a < 3; ++a) {
-    engine->cam_pos[a] = radio->savedCamPos[a];
-    engine->cam_rot[a] = radio->savedCamRot[a];
+    engine->view.cam_pos[a] = radio->savedCamPos[a];
+    engine->view.cam_rot[a] = radio->savedCamRot[a];
   }
-  if (engine->hglrc) {
-    if (engine->multisample) glEnable(GL_MULTISAMPLE_ARB);
-    set_projection(engine->near_clip, engine->far_clip, engine->fov);
-    glViewport(0, 0, engine->width, engine->height);
+  if (engine->window.hglrc) {
+    if (engine->window.multisample) glEnable(GL_MULTISAMPLE_ARB);
+    set_projection(engine->view.near_clip, engine->view.far_clip, engine->view.fov);
+    glViewport(0, 0, engine->view.width, engine->view.height);
   }
   platform::set_arrow_cursor();
 }
 
 void resetLightmaps(cRadio* radio) {
   Engine* engine = radio->engine;
-  for (int k = 0; k < engine->object_count; ++k) {
+  for (int k = 0; k < engine->scene.objects.count; ++k) {
     cObject* object = object_at(engine, k);
     if (!object) continue;
     for (MeshPart& part : object->parts)
@@ -600,7 +565,7 @@ void radio_lmsize(cRadio& r, const CommandArgs& a) { r.lmsize = float_to_int(a.n
 void radio_scrsize(cRadio& r, const CommandArgs& a) { r.scrsize = float_to_int(a.n); }
 void radio_lmangle(cRadio& r, const CommandArgs& a) {
   r.lmangle = float_to_int(a.n);
-  for (int k = 0; k < r.engine->object_count; ++k)
+  for (int k = 0; k < r.engine->scene.objects.count; ++k)
     if (cObject* object = object_at(r.engine, k)) object->bakeAngle = r.lmangle;
 }
 void radio_lmoangle(cRadio& r, const CommandArgs& a) {
@@ -608,7 +573,7 @@ void radio_lmoangle(cRadio& r, const CommandArgs& a) {
 }
 void radio_polydiv(cRadio& r, const CommandArgs& a) {
   r.polydiv = float_to_int(a.n);
-  for (int k = 0; k < r.engine->object_count; ++k)
+  for (int k = 0; k < r.engine->scene.objects.count; ++k)
     if (cObject* object = object_at(r.engine, k)) object->bakeLevel = r.polydiv;
 }
 void radio_polyodiv(cRadio& r, const CommandArgs& a) {
@@ -623,7 +588,7 @@ struct RadioClass {
   static constexpr const char* name = "cRadio";
   static constexpr int type_code = CMD_RADIO;
   static constexpr int capacity = 1;
-  static cRadio** slots(Engine* e) { return &e->radio; }
+  static cRadio** slots(Engine* e) { return &e->scene.radio; }
   static constexpr ClassKeyword<cRadio> keywords[] = {
       {"calc", radio_calc},         {"litpower", radio_litpower},   {"lmsize", radio_lmsize},
       {"scrsize", radio_scrsize},   {"lmangle", radio_lmangle},     {"lmoangle", radio_lmoangle},

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "commands/class_table.h"
-#include "resources/texture_slot.h"
+#include "core/element_class.h"
+#include "core/texture_slot.h"
 
 struct Engine;
 struct cObject;

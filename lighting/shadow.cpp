@@ -9,7 +9,6 @@
 #include "lighting/light.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
-#include "script/command_ring.h"
 
 namespace {
 
@@ -17,7 +16,7 @@ constexpr int ADJACENCY_INTS = 4;  // three neighbours and the facing flag
 
 cObject* object_at(const Engine* engine, int number) {
   if (number < 0 || number >= MAX_ELEMENTS) return nullptr;
-  return engine->objects[number];
+  return engine->scene.objects[number];
 }
 
 // Triangles of a group whose three indices lie inside the part's positions.
@@ -190,8 +189,8 @@ constexpr GLbitfield SHADOW_ATTRIB_BITS = GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT |
 
 void shadow_active(cShadow& shadow, const CommandArgs&) {
   Engine* engine = shadow.engine;
-  if (shadow.meshObject < 0 || shadow.meshObject >= engine->object_count) return;
-  if (engine->light_count == 0 || !object_at(engine, shadow.meshObject)) return;
+  if (shadow.meshObject < 0 || shadow.meshObject >= engine->scene.objects.count) return;
+  if (engine->scene.lights.count == 0 || !object_at(engine, shadow.meshObject)) return;
   shadow.active = true;
 }
 
@@ -211,8 +210,7 @@ struct ShadowClass {
   static constexpr const char* name = "cShadow";
   static constexpr int type_code = CMD_SHADOW;
   static constexpr int capacity = MAX_ELEMENTS;
-  static cShadow** slots(Engine* e) { return e->shadows; }
-  static int32_t* count(Engine* e) { return &e->shadow_count; }
+  static auto* table(Engine* e) { return &e->scene.shadows; }
   static constexpr ClassKeyword<cShadow> keywords[] = {
       {"active", shadow_active},
       {"color", shadow_color},
@@ -226,6 +224,10 @@ struct ShadowClass {
   }
   // `new cShadow(a0, a1)`: placed by object a0, extruding object a1 (as a
   // 16-bit number; a0 when that is negative). The mesh must exist.
+  // After the opaque objects; a scene without objects has nothing to shadow.
+  static void opaque(Engine* e) {
+    if (e->scene.objects.count != 0) shadowPass(e);
+  }
   static cShadow* construct(Engine* e, int, const CommandArgs& args) {
     int placing = float_to_int(args.n);
     int mesh_number = static_cast<int16_t>(float_to_int(args.a));
@@ -272,8 +274,8 @@ void buildShadowVolume(cShadow* shadow) {
   shadow->builtMesh = mesh;
   glNewList(shadow->displayList, GL_COMPILE);
   glBegin(GL_QUADS);
-  for (int i = 0; i < engine->light_count && i < MAX_LIGHTS; ++i) {
-    const cLight* light = engine->lights[i];
+  for (int i = 0; i < engine->scene.lights.count && i < MAX_LIGHTS; ++i) {
+    const cLight* light = engine->scene.lights[i];
     if (!light || !(light->enabled || shadow->nolight)) continue;
     float local[3];
     light_in_object_frame(*light, *placing, local);
@@ -294,7 +296,7 @@ void drawShadowVolume(cShadow* shadow) {
   cObject* mesh = object_at(engine, shadow->meshObject);
   // Objects deleted since: nothing to place or extrude this frame.
   if (!placing || !mesh) return;
-  if (placing->dirty || (shadow->displayList != 0 && shadow->builtMesh != mesh)) buildShadowVolume(shadow);
+  if (objectDirty(*placing) || (shadow->displayList != 0 && shadow->builtMesh != mesh)) buildShadowVolume(shadow);
   if (shadow->displayList == 0) return;
 
   glPushAttrib(SHADOW_ATTRIB_BITS);
@@ -369,7 +371,7 @@ void darkenShadows(const float color[4]) {
 }
 
 void shadowPass(Engine* engine) {
-  if (engine->shadow_count == 0) return;
+  if (engine->scene.shadows.count == 0) return;
 
   // No depth writes, lighting or texturing; flat shading
   glDepthMask(GL_FALSE);
@@ -379,8 +381,8 @@ void shadowPass(Engine* engine) {
 
   // All volumes add into one stencil count; the last shadow seen gives the colour
   const cShadow* last = nullptr;
-  for (int i = 0; i < engine->shadow_count && i < MAX_ELEMENTS; ++i) {
-    cShadow* shadow = engine->shadows[i];
+  for (int i = 0; i < engine->scene.shadows.count && i < MAX_ELEMENTS; ++i) {
+    cShadow* shadow = engine->scene.shadows[i];
     if (!shadow) continue;
     drawShadowVolume(shadow);
     last = shadow;

@@ -8,9 +8,9 @@ void markBuffersStale(cObject* object) {
 }
 
 void refreshStaleBuffers(Engine* engine) {
-  int count = engine->object_count < MAX_ELEMENTS ? engine->object_count : MAX_ELEMENTS;
+  int count = engine->scene.objects.count < MAX_ELEMENTS ? engine->scene.objects.count : MAX_ELEMENTS;
   for (int slot = 0; slot < count; ++slot) {
-    cObject* object = engine->objects[slot];
+    cObject* object = engine->scene.objects[slot];
     if (!object || !object->buffersStale) continue;
     object->refreshBuffers();
     object->buffersStale = 0;

@@ -3,7 +3,6 @@
 #include "core/convert.h"
 #include "core/engine.h"
 #include "mesh/object.h"
-#include "script/command_ring.h"
 
 namespace {
 
@@ -69,8 +68,8 @@ struct FramerClass {
   static constexpr const char* name = "cFramer";
   static constexpr int type_code = CMD_FRAMER;
   static constexpr int capacity = MAX_ELEMENTS;
-  static cFramer** slots(Engine* e) { return e->framers; }
-  static int32_t* count(Engine* e) { return &e->framer_count; }
+  static auto* table(Engine* e) { return &e->scene.framers; }
+  static void update(Engine* e) { advanceFramers(e); }
   // "total" comes before "totalkeys", which therefore never matches on its own.
   static constexpr ClassKeyword<cFramer> keywords[] = {
       {"active", framer_active},       {"object", framer_object},     {"speed", framer_speed},
@@ -94,7 +93,7 @@ struct FramerClass {
 
 }  // namespace
 
-cFramer::cFramer(Engine* owner) : engine(owner), nextTime(owner->now) {}
+cFramer::cFramer(Engine* owner) : engine(owner), nextTime(owner->pacing.now) {}
 
 void cFramer::addKeys(int count, int step) {
   for (int k = 0; k < count && keyCount < INT16_MAX; ++k) {
@@ -129,8 +128,8 @@ void cFramer::prepare() {
 
 int cFramer::advance() {
   if (!active) return 0;
-  if (engine->now < nextTime) return 0;
-  nextTime = engine->now + static_cast<uint32_t>(speed);
+  if (engine->pacing.now < nextTime) return 0;
+  nextTime = engine->pacing.now + static_cast<uint32_t>(speed);
   if (!prepared) prepare();
   if (keyCount < 2) return 0;  // nothing to interpolate between
 
@@ -170,25 +169,25 @@ int cFramer::advance() {
 // An animator whose object slot is empty waits, without advancing.
 static bool has_target(const cFramer& framer) {
   if (framer.object < 0) return true;
-  return framer.object < MAX_ELEMENTS && framer.engine->objects[framer.object];
+  return framer.object < MAX_ELEMENTS && framer.engine->scene.objects[framer.object];
 }
 
 void advanceFramers(Engine* engine) {
-  for (int n = 0; n < engine->framer_count && n < MAX_ELEMENTS; ++n) {
-    cFramer* framer = engine->framers[n];
+  for (int n = 0; n < engine->scene.framers.count && n < MAX_ELEMENTS; ++n) {
+    cFramer* framer = engine->scene.framers[n];
     if (!framer || !has_target(*framer) || !framer->advance()) continue;
     const float* p = framer->outPosition;
     const float* r = framer->outRotation;
     if (framer->object >= 0) {
-      cObject* object = engine->objects[framer->object];
+      cObject* object = engine->scene.objects[framer->object];
       set3(object->position, p[0], p[1], -p[2]);
       if (!framer->freeAngle) set3(object->rotation, r[0], r[1], -r[2]);
       object->updateTransform();
       object->dirty = 1;
     } else {
       // The camera's stored position has x and y negated.
-      set3(engine->cam_pos, -p[0], -p[1], p[2]);
-      if (!framer->freeAngle) set3(engine->cam_rot, -r[0], r[1], r[2]);
+      set3(engine->view.cam_pos, -p[0], -p[1], p[2]);
+      if (!framer->freeAngle) set3(engine->view.cam_rot, -r[0], r[1], r[2]);
       mark_objects_dirty(engine);
     }
   }

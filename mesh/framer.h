@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "commands/class_table.h"
+#include "core/element_class.h"
 
 struct Engine;
 

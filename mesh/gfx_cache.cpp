@@ -222,8 +222,8 @@ bool cObject::writeGfx(const char* path) const {
     for (int g = 0; g < part.groupCount; ++g) {
       const MaterialGroup& group = part.groups[g];
       int slot = group.baseTexture;
-      bool named = slot > 0 && slot < MAX_TEXTURES && engine->textures[slot].inUse;
-      w.string(named ? engine->textures[slot].name : "");
+      bool named = slot > 0 && slot < MAX_TEXTURES && engine->resources.textures[slot].inUse;
+      w.string(named ? engine->resources.textures[slot].name : "");
       w.u32(static_cast<uint32_t>(group.triangleCount));
       for (size_t i = 0; i < static_cast<size_t>(group.triangleCount) * 3; ++i)
         w.u16(i < group.indices.size() ? group.indices[i] : 0);

@@ -12,7 +12,7 @@
 #include "platform/platform.h"
 
 static std::string mesh_file(const Engine* engine, const char* name, const char* extension) {
-  return std::string(engine->data_path) + name + "." + extension;
+  return std::string(engine->paths.data_path) + name + "." + extension;
 }
 
 static bool load_3ds(cObject* object, const std::string& path) {

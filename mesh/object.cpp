@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "core/engine.h"
-#include "core/gl_context.h"
+#include "platform/gl_api.h"
 
 void set_box_corners(BoxCorners corners, const float min[3], const float max[3]) {
   const float* pick[8][3] = {
@@ -18,7 +18,7 @@ void set_box_corners(BoxCorners corners, const float min[3], const float max[3])
 
 cObject::cObject(Engine* owner) : engine(owner) {
   for (int i = 0; i < 16; ++i) worldMatrix[i] = (i % 5 == 0) ? 1.0f : 0.0f;
-  primitive = owner ? owner->draw_mode : GL_TRIANGLES;
+  primitive = owner ? owner->settings.draw_mode : GL_TRIANGLES;
   frontFace = GL_CCW;
 }
 
@@ -215,11 +215,14 @@ void cObject::deleteBuffers() {
 // ---- per-frame marks ----------------------------------------------------------
 
 void mark_objects_dirty(Engine* engine) {
-  for (int i = 0; i < engine->object_count; ++i)
-    if (engine->objects[i]) engine->objects[i]->dirty = 1;
+  for (int i = 0; i < engine->scene.objects.count; ++i)
+    if (engine->scene.objects[i]) engine->scene.objects[i]->dirty = 1;
 }
 
 void clear_objects_dirty(Engine* engine) {
-  for (int i = 0; i < engine->object_count; ++i)
-    if (engine->objects[i]) engine->objects[i]->dirty = 0;
+  for (int i = 0; i < engine->scene.objects.count; ++i)
+    if (cObject* object = engine->scene.objects[i]) {
+      object->dirty = 0;
+      object->viewSerial = engine->view.serial;
+    }
 }

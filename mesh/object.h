@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/engine.h"
+
 struct Engine;
 
 constexpr int PART_NAME_SIZE = 12;
@@ -111,6 +113,7 @@ struct cObject {
   float localCorners[8][3] = {};
   float worldCorners[8][3] = {};
   uint8_t dirty = 1;      // placement or shape changed during this frame
+  uint32_t viewSerial = 0;  // the engine's view serial when the flag was last cleared
   uint8_t buffersStale = 0;  // arrays edited by an effect; re-sent once before drawing (mesh/buffer_refresh.h)
   char name[OBJECT_NAME_SIZE] = {};
   int32_t bakeAngle = 120;  // lightmap baker: view angle of the sample views, degrees
@@ -141,7 +144,14 @@ struct cObject {
   void clearMesh();
 };
 
-// Marks every object dirty (view or projection changed).
+// Whether placement, shape or the view changed since the flag was last cleared.
+inline bool objectDirty(const cObject& object);
+
+// Marks every object dirty (a light moved, a keyframed camera moved).
 void mark_objects_dirty(Engine* engine);
 // Clears the dirty flag of every object, slot 0 up to the object count.
 void clear_objects_dirty(Engine* engine);
+
+inline bool objectDirty(const cObject& object) {
+  return object.dirty != 0 || object.viewSerial != object.engine->view.serial;
+}

@@ -22,7 +22,7 @@ MaterialGroup* find_group(cObject* o, float part, float group) {
 // A texture number is usable when it names an in-use slot of the table.
 bool usable_texture(const cObject* o, float slot, int* number) {
   int n = float_to_int(slot);
-  if (n < 0 || n >= MAX_TEXTURES || !o->engine->textures[n].inUse) return false;
+  if (n < 0 || n >= MAX_TEXTURES || !o->engine->resources.textures[n].inUse) return false;
   *number = n;
   return true;
 }
@@ -268,6 +268,26 @@ const ClassKeyword<cObject> ObjectClass::keywords[] = {
 void ObjectClass::destroy(cObject* object) {
   object->active = 0;
   delete object;
+}
+
+void ObjectClass::opaque(Engine* engine) {
+  // arrays on, texturing on, blending off
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glEnable(GL_TEXTURE_2D);
+  glDisable(GL_BLEND);
+  for (int i = 0; i < engine->scene.objects.count; ++i) {
+    cObject* object = engine->scene.objects[i];
+    if (object && !object->csgMark) object->draw(0);
+  }
+}
+
+void ObjectClass::blended(Engine* engine) {
+  for (int i = 0; i < engine->scene.objects.count; ++i) {
+    cObject* object = engine->scene.objects[i];
+    if (object && object->blended) object->draw(1);
+  }
 }
 
 extern const ClassType object_class = class_type<ObjectClass>();

@@ -3,20 +3,22 @@
 // Render thread only.
 #pragma once
 
-#include "commands/class_table.h"
+#include "core/element_class.h"
 #include "mesh/object.h"
-#include "script/command_ring.h"
 
 struct ObjectClass {
   using Element = cObject;
   static constexpr const char* name = "cObject";
   static constexpr int type_code = CMD_OBJECT;
   static constexpr int capacity = MAX_ELEMENTS;
-  static cObject** slots(Engine* engine) { return engine->objects; }
-  static int32_t* count(Engine* engine) { return &engine->object_count; }
+  static auto* table(Engine* engine) { return &engine->scene.objects; }
   // The 44 keywords in matching order; the order is part of the script interface.
   static const ClassKeyword<cObject> keywords[44];
   static void destroy(cObject* object);
+  // The scene pass: opaque objects (CSG operands are drawn by their
+  // operation), then blended ones, in slot order (no depth sorting).
+  static void opaque(Engine* engine);
+  static void blended(Engine* engine);
 };
 
 // Registered with the dispatcher in commands/class_registry.cpp.

@@ -13,7 +13,7 @@
 #include <cmath>
 
 #include "core/engine.h"
-#include "core/gl_context.h"
+#include "platform/gl_api.h"
 #include "mesh/object.h"
 
 // ---- frustum ------------------------------------------------------------------
@@ -41,7 +41,7 @@ void computeFrustum(Engine* engine) {
   float projection[16], modelview[16];
   glGetFloatv(GL_PROJECTION_MATRIX, projection);
   glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-  frustumFromMatrices(projection, modelview, engine->frustum);
+  frustumFromMatrices(projection, modelview, engine->view.frustum);
 }
 
 static float plane_distance(const float plane[4], const float p[3]) {
@@ -99,7 +99,7 @@ void cObject::applyTransform() const {
   glPushMatrix();
   if (fixedMode == 1 || fixedMode < 0) {
     // keeps its place relative to the eye but turns with the view
-    glTranslatef(-engine->cam_pos[0], -engine->cam_pos[1], -engine->cam_pos[2]);
+    glTranslatef(-engine->view.cam_pos[0], -engine->view.cam_pos[1], -engine->view.cam_pos[2]);
   } else if (fixedMode >= 2) {
     glLoadIdentity();  // placed in eye space
   }
@@ -118,17 +118,17 @@ void cObject::testVisibility() {
     return;
   }
   computeFrustum(engine);
-  if (!boxInFrustum(engine->frustum, localCorners)) {
+  if (!boxInFrustum(engine->view.frustum, localCorners)) {
     visible = 0;
     return;
   }
   visible = 1;
-  for (MeshPart& part : parts) part.visible = boxInFrustum(engine->frustum, part.localCorners);
+  for (MeshPart& part : parts) part.visible = boxInFrustum(engine->view.frustum, part.localCorners);
 }
 
 static bool any_light(const Engine* engine) {
-  for (int i = 0; i < engine->light_count && i < MAX_LIGHTS; ++i)
-    if (engine->lights[i]) return true;
+  for (int i = 0; i < engine->scene.lights.count && i < MAX_LIGHTS; ++i)
+    if (engine->scene.lights[i]) return true;
   return false;
 }
 
@@ -188,7 +188,7 @@ static void draw_through_lightmap(const MeshPart& part, const MaterialGroup& gro
 }
 
 static void bind_slot(const Engine* engine, int slot) {
-  if (slot >= 0 && slot < MAX_TEXTURES) glBindTexture(GL_TEXTURE_2D, engine->textures[slot].glName);
+  if (slot >= 0 && slot < MAX_TEXTURES) glBindTexture(GL_TEXTURE_2D, engine->resources.textures[slot].glName);
 }
 
 static void texture_unit_zero() {
@@ -233,7 +233,7 @@ int cObject::draw(int pass) {
 
   // placement and visibility (re-tested only when something moved)
   applyTransform();
-  if (pass == 0 && dirty) testVisibility();
+  if (pass == 0 && objectDirty(*this)) testVisibility();
   if (scaleEnabled) glScalef(matrixScale[0], matrixScale[1], matrixScale[2]);
   if (!visible) {
     glPopMatrix();
@@ -248,13 +248,13 @@ int cObject::draw(int pass) {
   set_faces(frontFace);
 
   // fog, shading, depth writes, alpha test
-  if (fog && engine->fog_on) glEnable(GL_FOG);
+  if (fog && engine->fog.fog_on) glEnable(GL_FOG);
   else glDisable(GL_FOG);
   glShadeModel(smooth ? GL_SMOOTH : GL_FLAT);
   glDepthMask(depthWrite ? GL_TRUE : GL_FALSE);
   if (alphaTest) {
     glEnable(GL_ALPHA_TEST);
-    glAlphaFunc(GL_GEQUAL, engine->transp);
+    glAlphaFunc(GL_GEQUAL, engine->settings.transp);
   }
 
   // the groups of this pass
@@ -312,7 +312,7 @@ int cObject::drawGlowMask() {
   glDepthMask(depthWrite ? GL_TRUE : GL_FALSE);
   if (alphaTest) {
     glEnable(GL_ALPHA_TEST);
-    glAlphaFunc(GL_GEQUAL, engine->transp);
+    glAlphaFunc(GL_GEQUAL, engine->settings.transp);
   }
 
   for (int p = 0; p < partCount; ++p) {
@@ -327,7 +327,7 @@ int cObject::drawGlowMask() {
         glBlendFunc(source, destination);
       }
       int glow = group.lightmapTexture;
-      if (glow > 0 && glow < MAX_TEXTURES && engine->textures[glow].inUse && group.lightmapCoords.empty()) {
+      if (glow > 0 && glow < MAX_TEXTURES && engine->resources.textures[glow].inUse && group.lightmapCoords.empty()) {
         glEnable(GL_TEXTURE_2D);
         bind_slot(engine, glow);
         glColor4fv(group.diffuse);

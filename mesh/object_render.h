@@ -9,7 +9,7 @@ struct Engine;
 // clip = projection x modelview (column-major as GL gives them): the fourth
 // row plus and minus each of the first three.
 void frustumFromMatrices(const float projection[16], const float modelview[16], float planes[6][4]);
-// Recomputes engine->frustum from the current GL matrices, so the planes are
+// Recomputes engine->view.frustum from the current GL matrices, so the planes are
 // in whatever space the modelview matrix is at the moment.
 void computeFrustum(Engine* engine);
 

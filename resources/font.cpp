@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/engine.h"
-#include "core/gl_context.h"
+#include "core/window.h"
 #include "mesh/object_render.h"
 #include "platform/platform.h"
 #include "resources/texture_manager.h"
@@ -40,12 +40,12 @@ T* copy_table(const std::vector<T>& records) {
 }
 
 void free_tables(Engine* engine) {
-  delete[] engine->font_chars;
-  delete[] engine->font_kerning;
-  engine->font_chars = nullptr;
-  engine->font_kerning = nullptr;
-  engine->font_char_count = 0;
-  engine->font_kerning_count = 0;
+  delete[] engine->resources.font_chars;
+  delete[] engine->resources.font_kerning;
+  engine->resources.font_chars = nullptr;
+  engine->resources.font_kerning = nullptr;
+  engine->resources.font_char_count = 0;
+  engine->resources.font_kerning_count = 0;
 }
 
 }  // namespace
@@ -80,25 +80,25 @@ void parseFontMetrics(const uint8_t* data, size_t size, std::vector<FontChar>* c
 
 void freeFont(Engine* engine) {
   free_tables(engine);
-  releaseTextureSlot(engine, engine->font_texture);
-  engine->font_texture = 0;
+  releaseTextureSlot(engine, engine->resources.font_texture);
+  engine->resources.font_texture = 0;
 }
 
 void loadFont(Engine* engine) {
   make_engine_current();
   // Commands are held off while the font is replaced.
-  uint8_t was_running = engine->running;
-  engine->running = 0;
+  uint8_t was_running = engine->pacing.running;
+  engine->pacing.running = 0;
 
-  int slot = engine->font_texture;
-  if (slot >= 0 && slot < MAX_TEXTURES && engine->textures[slot].inUse) freeFont(engine);
+  int slot = engine->resources.font_texture;
+  if (slot >= 0 && slot < MAX_TEXTURES && engine->resources.textures[slot].inUse) freeFont(engine);
   // The old tables go even when the old image had failed to load.
   free_tables(engine);
 
-  engine->font_texture = loadTexture(engine, FONT_TEXTURE_NAME, GL_CLAMP);
+  engine->resources.font_texture = loadTexture(engine, FONT_TEXTURE_NAME, GL_CLAMP);
 
   char path[PATH_SIZE + 16];
-  std::snprintf(path, sizeof path, "%s%s.%s", engine->data_path, FONT_TEXTURE_NAME, "fnt");
+  std::snprintf(path, sizeof path, "%s%s.%s", engine->paths.data_path, FONT_TEXTURE_NAME, "fnt");
   if (FILE* file = platform::open_file(path, "rb")) {
     std::vector<uint8_t> bytes;
     uint8_t buffer[4096];
@@ -109,33 +109,33 @@ void loadFont(Engine* engine) {
     std::vector<FontChar> chars;
     std::vector<FontKerning> kerning;
     parseFontMetrics(bytes.data(), bytes.size(), &chars, &kerning);
-    engine->font_chars = copy_table(chars);
-    engine->font_char_count = static_cast<int32_t>(chars.size());
-    engine->font_kerning = copy_table(kerning);
-    engine->font_kerning_count = static_cast<int32_t>(kerning.size());
+    engine->resources.font_chars = copy_table(chars);
+    engine->resources.font_char_count = static_cast<int32_t>(chars.size());
+    engine->resources.font_kerning = copy_table(kerning);
+    engine->resources.font_kerning_count = static_cast<int32_t>(kerning.size());
   }
 
-  engine->running = was_running;
+  engine->pacing.running = was_running;
 }
 
 void drawText(Engine* engine, float x, float y, float z, float scale_x, float scale_y, const char* text,
               float red, float green, float blue, float alpha) {
-  if (!engine->font_chars || engine->font_char_count <= 0 || !text) return;
+  if (!engine->resources.font_chars || engine->resources.font_char_count <= 0 || !text) return;
 
   // State: font texture, colour, additive blending, placement
   make_engine_current();
   glPushMatrix();
-  int slot = engine->font_texture;
+  int slot = engine->resources.font_texture;
   const bool slot_valid = slot >= 0 && slot < MAX_TEXTURES;
-  glBindTexture(GL_TEXTURE_2D, slot_valid ? engine->textures[slot].glName : 0);
+  glBindTexture(GL_TEXTURE_2D, slot_valid ? engine->resources.textures[slot].glName : 0);
   glColor4f(red, green, blue, alpha);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
   glTranslatef(x, y, z);
   glScalef(scale_x, scale_y, 1.0f);
   // Texture coordinates go in pixels with q = H: the image must be square.
-  const GLint W = slot_valid ? engine->textures[slot].width : 0;
-  const GLint H = slot_valid ? engine->textures[slot].height : 0;
+  const GLint W = slot_valid ? engine->resources.textures[slot].width : 0;
+  const GLint H = slot_valid ? engine->resources.textures[slot].height : 0;
   // The translation has placed the text at z already; glyphs lie in its plane
   // (a second z on the vertices would put labels at twice their depth).
   const GLint depth = 0;
@@ -147,8 +147,8 @@ void drawText(Engine* engine, float x, float y, float z, float scale_x, float sc
   for (size_t k = 0; k < length; ++k) {
     // Bytes compare as signed values: 128..255 never match a record.
     const int code = static_cast<signed char>(text[k]);
-    for (int c = 0; c < engine->font_char_count; ++c) {
-      const FontChar& glyph = engine->font_chars[c];
+    for (int c = 0; c < engine->resources.font_char_count; ++c) {
+      const FontChar& glyph = engine->resources.font_chars[c];
       if (glyph.id != code) continue;
       const int left = pen + glyph.xOffset, right = left + glyph.width;
       const int top = glyph.yOffset, bottom = top + glyph.height;
@@ -165,10 +165,10 @@ void drawText(Engine* engine, float x, float y, float z, float scale_x, float sc
       addFrameTriangles(engine, 2);
       pen += glyph.xAdvance;
 
-      if (engine->font_kerning && k + 1 < length) {
+      if (engine->resources.font_kerning && k + 1 < length) {
         const int next = static_cast<signed char>(text[k + 1]);
-        for (int p = 0; p < engine->font_kerning_count; ++p) {
-          const FontKerning& pair = engine->font_kerning[p];
+        for (int p = 0; p < engine->resources.font_kerning_count; ++p) {
+          const FontKerning& pair = engine->resources.font_kerning[p];
           if (pair.first == code && pair.second == next) {
             pen += pair.amount;
             break;

@@ -8,11 +8,11 @@
 
 #include "core/convert.h"
 #include "core/engine.h"
-#include "core/gl_context.h"
+#include "core/window.h"
 #include "resources/texture_manager.h"
 
 static void record_buffer(Engine* engine, int slot, int width, int height) {
-  TextureSlot& entry = engine->textures[slot];
+  TextureSlot& entry = engine->resources.textures[slot];
   entry.width = static_cast<int16_t>(width);
   entry.height = static_cast<int16_t>(height);
   entry.bytesPerPixel = 3;
@@ -23,8 +23,8 @@ static void record_buffer(Engine* engine, int slot, int width, int height) {
 int newBufferTexture(Engine* engine, const uint8_t* pixels, int width, int height) {
   make_engine_current();
   int slot = findFreeTextureSlot(engine);
-  if (slot < 0 || !engine->hglrc) return 0;
-  TextureSlot& entry = engine->textures[slot];
+  if (slot < 0 || !engine->window.hglrc) return 0;
+  TextureSlot& entry = engine->resources.textures[slot];
   glGenTextures(1, &entry.glName);
   glBindTexture(GL_TEXTURE_2D, entry.glName);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
@@ -36,9 +36,9 @@ int newBufferTexture(Engine* engine, const uint8_t* pixels, int width, int heigh
 
 bool rebuildBufferTexture(Engine* engine, int slot) {
   // Slot 0 is what a failed creation stored: it means "no buffer", not the font.
-  if (slot <= 0 || slot >= MAX_TEXTURES || !engine->hglrc) return false;
+  if (slot <= 0 || slot >= MAX_TEXTURES || !engine->window.hglrc) return false;
   make_engine_current();
-  TextureSlot& entry = engine->textures[slot];
+  TextureSlot& entry = engine->resources.textures[slot];
   if (entry.glName != 0 || entry.inUse) {
     if (entry.glName != 0) glDeleteTextures(1, &entry.glName);
     entry.glName = 0;
@@ -49,7 +49,7 @@ bool rebuildBufferTexture(Engine* engine, int slot) {
     entry.height = 0;
   }
 
-  int size = floorPowerOfTwo(engine->width < engine->height ? engine->width : engine->height);
+  int size = floorPowerOfTwo(engine->view.width < engine->view.height ? engine->view.width : engine->view.height);
   glEnable(GL_TEXTURE_2D);
   glGenTextures(1, &entry.glName);
   // Black until the first copy fills it: a pass that composites the buffer
@@ -58,10 +58,10 @@ bool rebuildBufferTexture(Engine* engine, int slot) {
   if (!pixels) return false;
 
   // no mipmaps for a buffer that is filled by copying
-  int saved = engine->tfilter;
-  engine->tfilter = 1;
-  engine->anisotropic = 0;
-  engine->trilinear = 0;
+  int saved = engine->settings.tfilter;
+  engine->settings.tfilter = 1;
+  engine->settings.anisotropic = 0;
+  engine->settings.trilinear = 0;
   glBindTexture(GL_TEXTURE_2D, entry.glName);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
@@ -90,8 +90,8 @@ bool ceilPowerOfTwo(int* size) {
 void swapTextureSlots(Engine* engine, float a0, float a1) {
   int a = float_to_int(a0), b = float_to_int(a1);
   if (a < 0 || a >= MAX_TEXTURES || b < 0 || b >= MAX_TEXTURES) return;
-  TextureSlot& first = engine->textures[a];
-  TextureSlot& second = engine->textures[b];
+  TextureSlot& first = engine->resources.textures[a];
+  TextureSlot& second = engine->resources.textures[b];
   if (!first.inUse || !second.inUse) return;
   std::swap(first.name, second.name);
   std::swap(first.bytesPerPixel, second.bytesPerPixel);

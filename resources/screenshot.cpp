@@ -12,7 +12,7 @@
 std::string nextScreenshotPath(const Engine* engine) {
   for (int n = 1;; ++n) {
     char path[PATH_SIZE + 32];
-    std::snprintf(path, sizeof path, "%sscreen%d.%s", engine->data_path, n, "png");
+    std::snprintf(path, sizeof path, "%sscreen%d.%s", engine->paths.data_path, n, "png");
     FILE* file = platform::open_file(path, "rb");
     if (!file) return path;
     std::fclose(file);

@@ -7,7 +7,6 @@
 #include "core/convert.h"
 #include "core/engine.h"
 #include "resources/texture_manager.h"
-#include "script/command_ring.h"
 
 namespace {
 
@@ -48,7 +47,9 @@ struct SkyboxClass {
   static constexpr const char* name = "cSkybox";
   static constexpr int type_code = CMD_SKYBOX;
   static constexpr int capacity = 1;
-  static cSkybox** slots(Engine* e) { return &e->skybox; }
+  static cSkybox** slots(Engine* e) { return &e->scene.skybox; }
+  // Drawn first of the surfaces, behind everything.
+  static void opaque(Engine* e) { drawSkybox(e); }
   // A base name that contains one of these cannot be loaded.
   static constexpr ClassKeyword<cSkybox> keywords[] = {
       {"active", skybox_active},
@@ -70,13 +71,13 @@ struct SkyboxClass {
 };
 
 void bind_slot(const Engine* engine, int slot) {
-  glBindTexture(GL_TEXTURE_2D, slot >= 0 && slot < MAX_TEXTURES ? engine->textures[slot].glName : 0);
+  glBindTexture(GL_TEXTURE_2D, slot >= 0 && slot < MAX_TEXTURES ? engine->resources.textures[slot].glName : 0);
 }
 
 }  // namespace
 
 // The half size follows the far clip of the moment of creation.
-cSkybox::cSkybox(Engine* owner) : engine(owner), halfSize(float_to_int(owner->far_clip) / 2) {}
+cSkybox::cSkybox(Engine* owner) : engine(owner), halfSize(float_to_int(owner->view.far_clip) / 2) {}
 
 int16_t loadSkyboxFaces(Engine* engine, const char* name, int16_t faces[SKYBOX_FACES]) {
   for (int k = 0; k < SKYBOX_FACES; ++k) {
@@ -88,7 +89,7 @@ int16_t loadSkyboxFaces(Engine* engine, const char* name, int16_t faces[SKYBOX_F
 }
 
 void drawSkybox(Engine* engine) {
-  const cSkybox* sky = engine->skybox;
+  const cSkybox* sky = engine->scene.skybox;
   if (!sky || !sky->active) return;
   const float s = static_cast<float>(sky->halfSize);
 
@@ -108,9 +109,9 @@ void drawSkybox(Engine* engine) {
   // Centred on the eye: only the rotations, the camera's then the box's
   glPushMatrix();
   glLoadIdentity();
-  glRotatef(engine->cam_rot[0], 1.0f, 0.0f, 0.0f);
-  glRotatef(engine->cam_rot[1], 0.0f, 1.0f, 0.0f);
-  glRotatef(engine->cam_rot[2], 0.0f, 0.0f, 1.0f);
+  glRotatef(engine->view.cam_rot[0], 1.0f, 0.0f, 0.0f);
+  glRotatef(engine->view.cam_rot[1], 0.0f, 1.0f, 0.0f);
+  glRotatef(engine->view.cam_rot[2], 0.0f, 0.0f, 1.0f);
   glRotatef(sky->rotation[0], 1.0f, 0.0f, 0.0f);
   glRotatef(sky->rotation[1], 0.0f, 1.0f, 0.0f);
   glRotatef(sky->rotation[2], 0.0f, 0.0f, 1.0f);

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/engine.h"
-#include "core/gl_context.h"
+#include "core/window.h"
 #include "mesh/object.h"
 #include "platform/platform.h"
 
@@ -27,12 +27,12 @@ static void empty_slot(TextureSlot& slot) {
 }
 
 void clearTextures(Engine* engine) {
-  for (TextureSlot& slot : engine->textures) empty_slot(slot);
+  for (TextureSlot& slot : engine->resources.textures) empty_slot(slot);
 }
 
 int findTexture(const Engine* engine, const char* name) {
   for (int i = 0; i < MAX_TEXTURES; ++i) {
-    const TextureSlot& slot = engine->textures[i];
+    const TextureSlot& slot = engine->resources.textures[i];
     if (slot.inUse && std::strcmp(slot.name, name) == 0) return i;
   }
   return -1;
@@ -40,18 +40,18 @@ int findTexture(const Engine* engine, const char* name) {
 
 int findFreeTextureSlot(const Engine* engine) {
   for (int i = 1; i < MAX_TEXTURES; ++i)
-    if (!engine->textures[i].inUse) return i;
+    if (!engine->resources.textures[i].inUse) return i;
   return -1;
 }
 
 void freeTexture(Engine* engine, int slot) {
   if (slot <= 0 || slot >= MAX_TEXTURES) return;
-  empty_slot(engine->textures[slot]);
+  empty_slot(engine->resources.textures[slot]);
 }
 
 void releaseTextureSlot(Engine* engine, int slot) {
   if (slot < 0 || slot >= MAX_TEXTURES) return;
-  empty_slot(engine->textures[slot]);
+  empty_slot(engine->resources.textures[slot]);
 }
 
 int floorPowerOfTwo(int n) {
@@ -70,7 +70,7 @@ static bool file_exists(const std::string& path) {
 }
 
 static std::string data_file(const Engine* engine, const char* name, const char* extension) {
-  return std::string(engine->data_path) + name + "." + extension;
+  return std::string(engine->paths.data_path) + name + "." + extension;
 }
 
 // Brings any image to an 8-, 24- or 32-bit standard bitmap. 8-, 24- and 32-bit
@@ -123,7 +123,7 @@ std::unique_ptr<uint8_t[]> loadImagePixels(const Engine* engine, const char* nam
 
   int w = static_cast<int>(FreeImage_GetWidth(image));
   int h = static_cast<int>(FreeImage_GetHeight(image));
-  int cap = engine->max_texture_size;
+  int cap = engine->settings.max_texture_size;
   int target_w = floorPowerOfTwo(w);
   int target_h = floorPowerOfTwo(h);
   if (cap > 0 && target_w > cap) target_w = cap;
@@ -163,18 +163,18 @@ std::unique_ptr<uint8_t[]> loadImagePixels(const Engine* engine, const char* nam
 // ---- filters and upload -----------------------------------------------------
 
 TextureFilter normaliseTextureFilter(Engine* engine) {
-  if (engine->trilinear) engine->tfilter = engine->anisotropic ? 6 : 5;
-  if (engine->anisotropic) {
-    if (engine->tfilter == 1) engine->tfilter = 3;
-    else if (engine->tfilter == 2) engine->tfilter = 4;
-    else if (engine->tfilter == 5) engine->tfilter = 6;
+  if (engine->settings.trilinear) engine->settings.tfilter = engine->settings.anisotropic ? 6 : 5;
+  if (engine->settings.anisotropic) {
+    if (engine->settings.tfilter == 1) engine->settings.tfilter = 3;
+    else if (engine->settings.tfilter == 2) engine->settings.tfilter = 4;
+    else if (engine->settings.tfilter == 5) engine->settings.tfilter = 6;
   } else {
-    if (engine->tfilter == 3) engine->tfilter = 1;
-    else if (engine->tfilter == 4) engine->tfilter = 2;
-    else if (engine->tfilter == 6) engine->tfilter = 5;
+    if (engine->settings.tfilter == 3) engine->settings.tfilter = 1;
+    else if (engine->settings.tfilter == 4) engine->settings.tfilter = 2;
+    else if (engine->settings.tfilter == 6) engine->settings.tfilter = 5;
   }
-  float anisotropy = static_cast<float>(engine->anisotropy);
-  switch (engine->tfilter) {
+  float anisotropy = static_cast<float>(engine->settings.anisotropy);
+  switch (engine->settings.tfilter) {
     case 0: return {0, GL_NEAREST, GL_NEAREST, 0.0f, false};
     case 1: return {1, GL_LINEAR, GL_LINEAR, 0.0f, false};
     case 2: return {2, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR, 0.0f, true};
@@ -185,7 +185,7 @@ TextureFilter normaliseTextureFilter(Engine* engine) {
     default:
       // A mode outside 0..6 sets no filter and uploads one level; GL's own
       // default minification wants mipmaps, so they are built.
-      return {engine->tfilter, 0, 0, 0.0f, true};
+      return {engine->settings.tfilter, 0, 0, 0.0f, true};
   }
 }
 
@@ -213,28 +213,28 @@ void uploadTexture(Engine* engine, const uint8_t* pixels, int internal_format, u
 }
 
 void setTextureFilter(Engine* engine, int mode) {
-  engine->tfilter = mode;
+  engine->settings.tfilter = mode;
   switch (mode) {
     case 0: case 1: case 2:
-      engine->anisotropic = 0;
-      engine->trilinear = 0;
+      engine->settings.anisotropic = 0;
+      engine->settings.trilinear = 0;
       break;
     case 3: case 4:
-      engine->anisotropic = 1;
-      engine->trilinear = 0;
+      engine->settings.anisotropic = 1;
+      engine->settings.trilinear = 0;
       break;
     case 5:
-      engine->anisotropic = 0;
-      engine->trilinear = 1;
+      engine->settings.anisotropic = 0;
+      engine->settings.trilinear = 1;
       break;
     case 6:
-      engine->anisotropic = 1;
-      engine->trilinear = 1;
+      engine->settings.anisotropic = 1;
+      engine->settings.trilinear = 1;
       break;
     default:
-      engine->tfilter = 2;
-      engine->anisotropic = 0;
-      engine->trilinear = 0;
+      engine->settings.tfilter = 2;
+      engine->settings.anisotropic = 0;
+      engine->settings.trilinear = 0;
       break;
   }
 }
@@ -243,18 +243,18 @@ void setTextureFilter(Engine* engine, int mode) {
 
 int loadTexture(Engine* engine, const char* name, int wrap) {
   // Without a GL context there is nothing to upload into.
-  if (!engine->hglrc || std::strlen(name) >= static_cast<size_t>(TEXTURE_NAME_SIZE)) return 0;
+  if (!engine->window.hglrc || std::strlen(name) >= static_cast<size_t>(TEXTURE_NAME_SIZE)) return 0;
   int found = findTexture(engine, name);
   if (found >= 0) return found;
 
   int slot = -1;
-  if (std::strcmp(name, FONT_TEXTURE_NAME) == 0 && !engine->textures[0].inUse) slot = 0;
+  if (std::strcmp(name, FONT_TEXTURE_NAME) == 0 && !engine->resources.textures[0].inUse) slot = 0;
   else slot = findFreeTextureSlot(engine);
   if (slot < 0) return 0;
 
   int width = 0, height = 0, bpp = 0;
   std::unique_ptr<uint8_t[]> pixels = loadImagePixels(engine, name, &width, &height, &bpp);
-  TextureSlot& entry = engine->textures[slot];
+  TextureSlot& entry = engine->resources.textures[slot];
   entry.inUse = 0;
   if (!pixels) return 0;
 
@@ -292,7 +292,7 @@ void loadMaterialTextures(cObject* object, int part, int group, const char* name
 
   Engine* engine = object->engine;
   material.baseTexture = static_cast<int16_t>(loadTexture(engine, name, GL_CLAMP_TO_EDGE));
-  if (material.baseTexture != 0 && engine->textures[material.baseTexture].bytesPerPixel == 4) {
+  if (material.baseTexture != 0 && engine->resources.textures[material.baseTexture].bytesPerPixel == 4) {
     material.transparent = 1;
     object->blended = 1;
   }

@@ -8,34 +8,11 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/command_codes.h"
+
 constexpr int RING_SLOTS = 100;
 constexpr int COMMAND_NAME_SIZE = 23;   // at most 22 characters and the NUL
 constexpr uint8_t SLOT_FREE = 99;       // the character 'c': free or done
-
-// Type codes carried in the state byte of a pending slot.
-enum CommandType : uint8_t {
-  CMD_SCENE = 0,
-  CMD_OBJECT = 1,
-  CMD_TEXGFX = 2,
-  CMD_WATER = 3,
-  CMD_PARTICLE = 4,
-  CMD_FLARE = 5,
-  CMD_LIGHT = 6,
-  CMD_SKYBOX = 7,
-  CMD_FRAMER = 8,
-  CMD_DEFORM = 9,
-  CMD_RADIO = 10,
-  CMD_BLOOM = 11,
-  CMD_BLUR = 12,
-  CMD_SHADOW = 13,
-  CMD_CSG = 14,
-  CMD_FLUIDE = 15,
-  CMD_GLOW = 16,
-  CMD_LOAD = 50,
-  CMD_DELETE = 51,
-  CMD_NEW = 52,
-  CMD_STATUS = 53,
-};
 
 struct CommandSlot {
   uint8_t state;                  // SLOT_FREE, or the type code of a pending command

@@ -1,6 +1,6 @@
 // The ScriptRunner: reads script.txt from the data folder, parses it on the main
 // thread and, when it parsed without error, runs it on the script thread. The
-// frame calls drain(), which hands the pending commands to executeCommand.
+// frame calls drain(), which hands the pending commands to the dispatcher.
 #include "script/script_runner.h"
 
 #include <ctime>
@@ -14,13 +14,13 @@
 #include "script/parser.h"
 
 ScriptRunner::ScriptRunner(Engine* owner) : engine(owner) {
-  next_due = engine->now + interval;
+  next_due = engine->pacing.now + interval;
   // The script's `random` starts from the calendar time in seconds, or, on the
   // fixed-step clock, from the seed of the command line so that runs repeat.
   uint32_t seed = engine_clock_fixed() ? g_launch.seed : static_cast<uint32_t>(std::time(nullptr));
 
   // No script: an empty scene, no thread and no message.
-  FILE* file = platform::open_file(std::string(engine->data_path) + "script.txt", "r");
+  FILE* file = platform::open_file(std::string(engine->paths.data_path) + "script.txt", "r");
   if (!file) return;
 
   auto script = std::make_unique<Script>();
@@ -39,16 +39,14 @@ ScriptRunner::~ScriptRunner() {
   thread_.stop();
 }
 
-bool ScriptRunner::drain() {
+bool ScriptRunner::drain(const CommandExecutor& execute) {
   if (!running) return false;
   // Tick counts wrap at 2^32 ms: compare by difference. In lock-step every
   // frame drains what the script posted before it became idle.
-  if (!engine_clock_fixed() && static_cast<int32_t>(engine->now - next_due) < 0) return false;
-  next_due = engine->now + interval;
+  if (!engine_clock_fixed() && static_cast<int32_t>(engine->pacing.now - next_due) < 0) return false;
+  next_due = engine->pacing.now + interval;
 
-  bool recognised = thread_.drain([this](int type, const char* name, const float* args, int32_t* result) {
-    return executeCommand(type, name, args[0], args[1], args[2], args[3], args[4], result);
-  });
+  bool recognised = thread_.drain(execute);
   if (!recognised) {
     running = 0;  // the slot stays pending; nothing is drained again
     return false;

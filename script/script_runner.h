@@ -1,6 +1,6 @@
 // The ScriptRunner: loads and parses script.txt at start-up, runs it on the
 // script thread, and drains the CommandRing on the render thread once per frame.
-// Construction, drain, executeCommand and destruction run on the render thread;
+// Construction, drain and destruction run on the render thread;
 // the script thread touches only the syntax tree, the symbols and the ring.
 #pragma once
 
@@ -18,14 +18,9 @@ class ScriptRunner {
   ScriptRunner(const ScriptRunner&) = delete;
   ScriptRunner& operator=(const ScriptRunner&) = delete;
 
-  // Executes the commands pending when it began, when due. False when not yet
-  // due or after an unrecognised command.
-  bool drain();
-
-  // Runs one command on the render thread (the dispatcher). Returns 0 when
-  // handled (also when ignored), 1 when unrecognised; writes the result.
-  int executeCommand(int type, const char* name, float n, float a, float b, float c, float d,
-                     int32_t* result);
+  // Hands the commands pending when it began to `execute` (the dispatcher),
+  // when due. False when not yet due or after an unrecognised command.
+  bool drain(const CommandExecutor& execute);
 
   // True when no script thread ever started, or when it has ended and every
   // command it posted has run.

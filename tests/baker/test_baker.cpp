@@ -65,12 +65,12 @@ class Baker : public EngineTest {
     radio("scrsize", static_cast<float>(scrsize));
     radio("calc");
   }
-  MaterialGroup& group(int object, int g = 0) { return engine->objects[object]->parts[0].groups[g]; }
+  MaterialGroup& group(int object, int g = 0) { return engine->scene.objects[object]->parts[0].groups[g]; }
   bool exists(const std::string& name) { return std::filesystem::exists(data->path() + name); }
   // Lightmap pixel (from the bottom row) at the centre of the floor triangle
   // nearest to (x, z).
   void floor_cell(float x, float z, int* s, int* t) {
-    const MeshPart& part = engine->objects[0]->parts[0];
+    const MeshPart& part = engine->scene.objects[0]->parts[0];
     const MaterialGroup& g = part.groups[0];
     float best = 1e9f;
     for (int tri = 0; tri < g.triangleCount; ++tri) {
@@ -96,15 +96,15 @@ TEST_F(Baker, CommandsReachTheBakerAndItsObjects) {
   write_bake_meshes(*data);
   load("floor", 0, 0, 0, true);
   load("box", 0, 0, 0, true);
-  engine->objects[1]->bakeAngle = 33;
+  engine->scene.objects[1]->bakeAngle = 33;
 
   ASSERT_EQ(run(CMD_NEW, "cRad"), 1);
-  cRadio* r = engine->radio;
+  cRadio* r = engine->scene.radio;
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(r->lmsize, 256);
   EXPECT_EQ(r->scrsize, 64);
   EXPECT_EQ(r->lambert, 0);  // no "lambert" image here: no weighting
-  EXPECT_EQ(engine->objects[1]->bakeAngle, 120);
+  EXPECT_EQ(engine->scene.objects[1]->bakeAngle, 120);
   EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
 
   radio("litpower", 2.5f);
@@ -121,16 +121,16 @@ TEST_F(Baker, CommandsReachTheBakerAndItsObjects) {
 
   radio("lmoangle", 1, 45);
   radio("lmoangle", 7, 45);  // no object 7
-  EXPECT_EQ(engine->objects[1]->bakeAngle, 45);
-  EXPECT_EQ(engine->objects[0]->bakeAngle, 120);
+  EXPECT_EQ(engine->scene.objects[1]->bakeAngle, 45);
+  EXPECT_EQ(engine->scene.objects[0]->bakeAngle, 120);
   radio("lmangle", 90);
-  EXPECT_EQ(engine->objects[0]->bakeAngle, 90);
-  EXPECT_EQ(engine->objects[1]->bakeAngle, 90);
+  EXPECT_EQ(engine->scene.objects[0]->bakeAngle, 90);
+  EXPECT_EQ(engine->scene.objects[1]->bakeAngle, 90);
   radio("polyodiv", 0, 3);
-  EXPECT_EQ(engine->objects[0]->bakeLevel, 3);
-  EXPECT_EQ(engine->objects[1]->bakeLevel, 1);
+  EXPECT_EQ(engine->scene.objects[0]->bakeLevel, 3);
+  EXPECT_EQ(engine->scene.objects[1]->bakeLevel, 1);
   radio("polydiv", 2);
-  EXPECT_EQ(engine->objects[1]->bakeLevel, 2);
+  EXPECT_EQ(engine->scene.objects[1]->bakeLevel, 2);
   int32_t result = -7;
   EXPECT_EQ(dispatch_command(CommandContext{engine, engine_classes()}, CMD_RADIO, "noSuchThing", CommandArgs{},
                              &result),
@@ -138,31 +138,31 @@ TEST_F(Baker, CommandsReachTheBakerAndItsObjects) {
 
   // A later object has the defaults; a new baker replaces this one.
   int later = load("box", 0, 0, 0, true);
-  EXPECT_EQ(engine->objects[later]->bakeAngle, 120);
-  EXPECT_EQ(engine->objects[later]->bakeLevel, 1);
+  EXPECT_EQ(engine->scene.objects[later]->bakeAngle, 120);
+  EXPECT_EQ(engine->scene.objects[later]->bakeLevel, 1);
   ASSERT_EQ(run(CMD_NEW, "cRad"), 1);
-  EXPECT_EQ(engine->radio->lmsize, 256);
-  EXPECT_FLOAT_EQ(engine->radio->litpower, 4.0f);
+  EXPECT_EQ(engine->scene.radio->lmsize, 256);
+  EXPECT_FLOAT_EQ(engine->scene.radio->litpower, 4.0f);
   EXPECT_EQ(run(CMD_DELETE, "cRadio"), 1);
-  EXPECT_EQ(engine->radio, nullptr);
+  EXPECT_EQ(engine->scene.radio, nullptr);
   EXPECT_EQ(run(CMD_DELETE, "cRadio"), 1);
 }
 
 TEST_F(Baker, LightNearTheLampAndShadowUnderTheBox) {
   make_scene();
-  engine->multisample = 1;
+  engine->window.multisample = 1;
   float camera[3] = {1, 2, 3};
-  for (int a = 0; a < 3; ++a) engine->cam_pos[a] = camera[a];
+  for (int a = 0; a < 3; ++a) engine->view.cam_pos[a] = camera[a];
   int16_t surface = group(0).baseTexture;
   bake();
-  cRadio* r = engine->radio;
+  cRadio* r = engine->scene.radio;
   ASSERT_NE(r->lambert, 0);
 
   // Baking state: the camera overwritten, fog and multisampling off, the
   // lightmaps in the base slots, the coordinates laid out.
-  EXPECT_EQ(engine->multisample, 0);
-  EXPECT_EQ(engine->fog_on, 0);
-  EXPECT_NE(engine->cam_pos[0], 1.0f);
+  EXPECT_EQ(engine->window.multisample, 0);
+  EXPECT_EQ(engine->fog.fog_on, 0);
+  EXPECT_NE(engine->view.cam_pos[0], 1.0f);
   MaterialGroup& floor = group(0);
   EXPECT_TRUE(isBakerTexture(engine, floor.baseTexture));
   EXPECT_EQ(floor.lightmapTexture, surface);
@@ -173,9 +173,9 @@ TEST_F(Baker, LightNearTheLampAndShadowUnderTheBox) {
   ASSERT_EQ(run(CMD_DELETE, "cRadio"), 1);
   EXPECT_EQ(floor.baseTexture, surface);
   EXPECT_EQ(floor.lightmapTexture, baked_slot);
-  EXPECT_EQ(engine->multisample, 1);
-  EXPECT_EQ(engine->fog_on, 0);
-  for (int a = 0; a < 3; ++a) EXPECT_EQ(engine->cam_pos[a], camera[a]);
+  EXPECT_EQ(engine->window.multisample, 1);
+  EXPECT_EQ(engine->fog.fog_on, 0);
+  for (int a = 0; a < 3; ++a) EXPECT_EQ(engine->view.cam_pos[a], camera[a]);
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
   EXPECT_EQ(viewport[2], window_width);
@@ -209,7 +209,7 @@ TEST_F(Baker, LightNearTheLampAndShadowUnderTheBox) {
 TEST_F(Baker, SavemodeOffWritesNothingAndTheCacheKeepsTheLoadedMesh) {
   make_scene();
   // Edited before baking: the cache must still hold the floor as loaded.
-  std::vector<float> loaded = engine->objects[0]->parts[0].positions;
+  std::vector<float> loaded = engine->scene.objects[0]->parts[0].positions;
   run(CMD_OBJECT, "x_value", 0, 0, -9);
   bake(64, 16);
   radio("savemode", 0);
@@ -228,7 +228,7 @@ TEST_F(Baker, SavemodeOffWritesNothingAndTheCacheKeepsTheLoadedMesh) {
   ASSERT_TRUE(reloaded.load("floor"));
   EXPECT_EQ(reloaded.parts[0].groups[0].lightmapCoords, coords);
   EXPECT_EQ(reloaded.parts[0].positions, loaded);
-  EXPECT_EQ(engine->objects[0]->parts[0].positions[0], -9.0f);
+  EXPECT_EQ(engine->scene.objects[0]->parts[0].positions[0], -9.0f);
 
   // The second calc started from the first one's lightmap and replaced it;
   // finishing without calc leaves everything as it is.
@@ -257,8 +257,8 @@ TEST_F(Baker, TexresetFreesOnlyTheBakersLightmaps) {
   EXPECT_EQ(group(0).lightmapTexture, 0);
   EXPECT_TRUE(group(0).lightmapCoords.empty());
   EXPECT_EQ(group(1).lightmapTexture, 0);
-  EXPECT_FALSE(engine->textures[baked].inUse);
-  EXPECT_TRUE(engine->textures[named].inUse);
+  EXPECT_FALSE(engine->resources.textures[baked].inUse);
+  EXPECT_TRUE(engine->resources.textures[named].inUse);
   ASSERT_EQ(run(CMD_DELETE, "cRadio"), 1);
 }
 
@@ -266,7 +266,7 @@ TEST_F(Baker, CleanupFinishesTheBaker) {
   make_scene();
   bake(64, 16);
   run(CMD_SCENE, "cleanup");
-  EXPECT_EQ(engine->radio, nullptr);
+  EXPECT_EQ(engine->scene.radio, nullptr);
   EXPECT_TRUE(exists("floor_00_lite.png"));
   EXPECT_TRUE(exists("floor.gfx"));
 }

@@ -35,15 +35,13 @@ void set_value(Item& item, const CommandArgs& args) { item.value = args.a; }
 void set_value_from_first(Item& item, const CommandArgs& args) { item.value = args.n; }
 
 // A light-like table of 8, created with the `new` argument n as its value.
-Item* light_table[MAX_LIGHTS];
-int32_t light_count;
+ElementTable<Item, MAX_LIGHTS> lights;
 struct StandInLight {
   using Element = Item;
   static constexpr const char* name = "cLight";
   static constexpr int type_code = CMD_LIGHT;
   static constexpr int capacity = MAX_LIGHTS;
-  static Item** slots(Engine*) { return light_table; }
-  static int32_t* count(Engine*) { return &light_count; }
+  static auto* table(Engine*) { return &lights; }
   static constexpr ClassKeyword<Item> keywords[] = {{"active", set_active}, {"value", set_value}};
   static Item* construct(Engine*, int slot, const CommandArgs& args) {
     return new Item("light", slot, args.n);
@@ -52,15 +50,13 @@ struct StandInLight {
 };
 
 // A texgfx-like table of 199 that accepts every unmatched name.
-Item* texgfx_table[MAX_ELEMENTS];
-int32_t texgfx_count;
+ElementTable<Item, MAX_ELEMENTS> texgfxs;
 struct StandInTexgfx {
   using Element = Item;
   static constexpr const char* name = "cTexgfx";
   static constexpr int type_code = CMD_TEXGFX;
   static constexpr int capacity = MAX_ELEMENTS;
-  static Item** slots(Engine*) { return texgfx_table; }
-  static int32_t* count(Engine*) { return &texgfx_count; }
+  static auto* table(Engine*) { return &texgfxs; }
   static constexpr ClassKeyword<Item> keywords[] = {{"active", set_active}};
   static Item* construct(Engine*, int slot, const CommandArgs&) { return new Item("texgfx", slot); }
   static void destroy(Item* item) { delete item; }
@@ -126,11 +122,11 @@ class ClassFrame : public ::testing::Test {
   }
   void TearDown() override {
     destroy_scene(registry, engine.get(), false);
-    light_count = texgfx_count = 0;
+    lights.count = texgfxs.count = 0;
     destroyed.clear();
   }
 
-  // Runs one command; returns what executeCommand would return.
+  // Runs one command; returns what the dispatcher returns.
   int run(int type, const char* name, float n = 0, float a = 0) {
     result = -12345;
     return dispatch_command(CommandContext{engine.get(), registry}, type, name, CommandArgs{n, a, 0, 0, 0},
@@ -148,8 +144,8 @@ class ClassFrame : public ::testing::Test {
 
 TEST_F(ClassFrame, NewTakesTheLowestFreeSlotAndANinthLightFails) {
   for (int i = 0; i < MAX_LIGHTS; ++i) EXPECT_EQ(verb(CMD_NEW, "cLight", 40.0f + i), i);
-  EXPECT_EQ(light_count, 8);
-  EXPECT_EQ(light_table[3]->value, 43.0f);  // the new argument reached the element
+  EXPECT_EQ(lights.count, 8);
+  EXPECT_EQ(lights[3]->value, 43.0f);  // the new argument reached the element
   EXPECT_EQ(verb(CMD_NEW, "cLight", 0), -1);
 
   EXPECT_EQ(verb(CMD_DELETE, "cLight", 2), 1);
@@ -161,15 +157,15 @@ TEST_F(ClassFrame, DeleteRecomputesTheCountAndAlwaysGivesOne) {
   verb(CMD_DELETE, "cLight", 1);
   verb(CMD_DELETE, "cLight", 2);
   verb(CMD_DELETE, "cLight", 4);
-  EXPECT_EQ(light_count, 6);
+  EXPECT_EQ(lights.count, 6);
 
   EXPECT_EQ(verb(CMD_DELETE, "cLight", 5), 1);  // the highest: drops past the empty 4
-  EXPECT_EQ(light_count, 4);
+  EXPECT_EQ(lights.count, 4);
   EXPECT_EQ(verb(CMD_DELETE, "cLight", 5), 1);  // an empty slot
-  EXPECT_EQ(light_count, 4);
+  EXPECT_EQ(lights.count, 4);
   verb(CMD_DELETE, "cLight", 3);
   verb(CMD_DELETE, "cLight", 0);
-  EXPECT_EQ(light_count, 0);
+  EXPECT_EQ(lights.count, 0);
   EXPECT_EQ(destroyed, (std::vector<std::string>{"light1", "light2", "light4", "light5", "light3", "light0"}));
 }
 
@@ -181,16 +177,16 @@ TEST_F(ClassFrame, NumbersOutsideATableAreIgnoredWithResultZero) {
     EXPECT_EQ(verb(CMD_DELETE, "cLight", number), 0);
     EXPECT_EQ(verb(CMD_STATUS, "cLight", number), 0);
   }
-  EXPECT_EQ(light_table[0]->active, 1);
-  EXPECT_EQ(light_count, 1);
+  EXPECT_EQ(lights[0]->active, 1);
+  EXPECT_EQ(lights.count, 1);
 }
 
 TEST_F(ClassFrame, ClassCommandsReachTheAddressedElementOnly) {
   verb(CMD_NEW, "cLight");
   verb(CMD_NEW, "cLight");
   EXPECT_EQ(run(CMD_LIGHT, "setvalue", 1, 7.5f), 0);
-  EXPECT_EQ(light_table[1]->value, 7.5f);
-  EXPECT_EQ(light_table[0]->value, -1.0f);
+  EXPECT_EQ(lights[1]->value, 7.5f);
+  EXPECT_EQ(lights[0]->value, -1.0f);
   // 1.9 is element 1: numbers truncate toward zero.
   EXPECT_EQ(run(CMD_LIGHT, "active", 1.9f, 0), 0);
   EXPECT_EQ(verb(CMD_STATUS, "cLight", 1), 0);
@@ -267,15 +263,15 @@ TEST_F(ClassFrame, DeleteAllDestroysInTheFixedOrderAndKeepsTheRunner) {
   verb(CMD_NEW, "cSkybox");
   verb(CMD_NEW, "cRadio");
   auto* runner = reinterpret_cast<ScriptRunner*>(0x1);  // must not be touched
-  engine->script_runner = runner;
-  engine->shadow_count = 7;
+  engine->scene.script_runner = runner;
+  engine->scene.shadows.count = 7;
 
   EXPECT_EQ(verb(CMD_DELETE, "all"), 1);
   EXPECT_EQ(destroyed, (std::vector<std::string>{"radio0", "skybox0", "blur0", "texgfx0", "texgfx1", "light0",
                                                  "light1"}));
-  EXPECT_EQ(engine->script_runner, runner);
-  EXPECT_EQ(engine->shadow_count, 0);
-  engine->script_runner = nullptr;
+  EXPECT_EQ(engine->scene.script_runner, runner);
+  EXPECT_EQ(engine->scene.shadows.count, 0);
+  engine->scene.script_runner = nullptr;
 }
 
 }  // namespace

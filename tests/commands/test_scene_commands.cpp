@@ -8,7 +8,7 @@
 
 #include "commands/dispatch.h"
 #include "core/engine.h"
-#include "core/frame.h"
+#include "frame/frame.h"
 #include "mesh/object.h"
 #include "script/command_ring.h"
 #include "tests/support/gl_fixture.h"
@@ -30,25 +30,25 @@ class SceneCommands : public EngineTest {
     return status;
   }
   cObject* add_object(int slot) {
-    engine->objects[slot] = new cObject(engine);
-    raise_count(&engine->object_count, slot);
-    engine->objects[slot]->dirty = 0;
-    return engine->objects[slot];
+    engine->scene.objects[slot] = new cObject(engine);
+    engine->scene.objects.raise(slot);
+    engine->scene.objects[slot]->dirty = 0;
+    return engine->scene.objects[slot];
   }
 };
 
 TEST_F(SceneCommands, FirstKeywordFoundInTheNameWins) {
-  engine->running = 0;
+  engine->pacing.running = 0;
   EXPECT_EQ(scene("restart"), 0);
-  EXPECT_EQ(engine->running, 1);
+  EXPECT_EQ(engine->pacing.running, 1);
   EXPECT_EQ(scene("stopwatch"), 0);
-  EXPECT_EQ(engine->running, 0);
-  engine->running = 1;
+  EXPECT_EQ(engine->pacing.running, 0);
+  engine->pacing.running = 1;
 
   // "size" is listed before "position".
   EXPECT_EQ(scene("positionsize", 200, 100), 0);
-  EXPECT_EQ(engine->width, 200);
-  EXPECT_EQ(engine->cam_pos[0], 0.0f);
+  EXPECT_EQ(engine->view.width, 200);
+  EXPECT_EQ(engine->view.cam_pos[0], 0.0f);
 
   // Neither "fogcolor" nor "color" occurs in it.
   EXPECT_EQ(scene("fogcolour", 1, 1, 1), 1);
@@ -61,11 +61,11 @@ TEST_F(SceneCommands, FirstKeywordFoundInTheNameWins) {
 
 TEST_F(SceneCommands, FogRangeAndColour) {
   EXPECT_EQ(scene("fogrange", 100, 100), 0);
-  EXPECT_EQ(engine->fog_on, 0);
+  EXPECT_EQ(engine->fog.fog_on, 0);
   EXPECT_FALSE(glIsEnabled(GL_FOG));
 
   EXPECT_EQ(scene("fogrange", 100, 900), 0);
-  EXPECT_EQ(engine->fog_on, 1);
+  EXPECT_EQ(engine->fog.fog_on, 1);
   EXPECT_TRUE(glIsEnabled(GL_FOG));
   GLfloat start = 0, end = 0;
   glGetFloatv(GL_FOG_START, &start);
@@ -81,7 +81,7 @@ TEST_F(SceneCommands, FogRangeAndColour) {
   for (int i = 0; i < 4; ++i) {
     EXPECT_NEAR(clear[i], want[i], 1e-6) << i;
     EXPECT_NEAR(fog[i], want[i], 1e-6) << i;
-    EXPECT_EQ(engine->fog_color[i], want[i]) << i;
+    EXPECT_EQ(engine->fog.fog_color[i], want[i]) << i;
   }
 
   // Without fog only the clear colour changes on GL's side.
@@ -95,15 +95,15 @@ TEST_F(SceneCommands, FogRangeAndColour) {
 
 TEST_F(SceneCommands, ProjectionCommands) {
   scene("fov", 0);
-  EXPECT_EQ(engine->fov, 60.0f);
+  EXPECT_EQ(engine->view.fov, 60.0f);
   scene("clip", 0.1f, 5000);
-  EXPECT_EQ(engine->near_clip, 1.0f);
-  EXPECT_EQ(engine->far_clip, 5000.0f);
-  EXPECT_EQ(engine->fov, 60.0f);
+  EXPECT_EQ(engine->view.near_clip, 1.0f);
+  EXPECT_EQ(engine->view.far_clip, 5000.0f);
+  EXPECT_EQ(engine->view.fov, 60.0f);
   scene("mycamera", 2, 300, 45);
-  EXPECT_EQ(engine->near_clip, 2.0f);
-  EXPECT_EQ(engine->far_clip, 300.0f);
-  EXPECT_EQ(engine->fov, 45.0f);
+  EXPECT_EQ(engine->view.near_clip, 2.0f);
+  EXPECT_EQ(engine->view.far_clip, 300.0f);
+  EXPECT_EQ(engine->view.fov, 45.0f);
   // The projection itself: element [5] of a perspective matrix is cot(fov / 2).
   GLfloat projection[16];
   glGetFloatv(GL_PROJECTION_MATRIX, projection);
@@ -112,91 +112,91 @@ TEST_F(SceneCommands, ProjectionCommands) {
 
 TEST_F(SceneCommands, ASecondFadeStepsTheRunningOneInsteadOfRestartingIt) {
   scene("fade", 0, 0, 0, 1, -0.05f);
-  EXPECT_EQ(engine->fade_on, 1);
-  EXPECT_EQ(engine->fade_color[3], 1.0f);
-  EXPECT_EQ(engine->fade_step, -0.05f);
-  EXPECT_EQ(engine->fade_next, 0u);
+  EXPECT_EQ(engine->fog.fade_on, 1);
+  EXPECT_EQ(engine->fog.fade_color[3], 1.0f);
+  EXPECT_EQ(engine->fog.fade_step, -0.05f);
+  EXPECT_EQ(engine->fog.fade_next, 0u);
 
-  engine->now = 100000;  // well past the next step
+  engine->pacing.now = 100000;  // well past the next step
   scene("fade", 1, 1, 1, 0.5f, 0.1f);
-  EXPECT_EQ(engine->fade_color[0], 0.0f);
-  EXPECT_EQ(engine->fade_step, -0.05f);
-  EXPECT_NEAR(engine->fade_color[3], 0.95f, 1e-6);  // one step
+  EXPECT_EQ(engine->fog.fade_color[0], 0.0f);
+  EXPECT_EQ(engine->fog.fade_step, -0.05f);
+  EXPECT_NEAR(engine->fog.fade_color[3], 0.95f, 1e-6);  // one step
   scene("fade", 1, 1, 1, 0.5f, 0.1f);
-  EXPECT_NEAR(engine->fade_color[3], 0.95f, 1e-6);  // not due again in the same tick
+  EXPECT_NEAR(engine->fog.fade_color[3], 0.95f, 1e-6);  // not due again in the same tick
 }
 
 TEST_F(SceneCommands, CameraPositionRotationAndOrbit) {
   cObject* object = add_object(3);
   scene("position", 1, 2, 3);
-  EXPECT_EQ(engine->cam_pos[0], -1.0f);
-  EXPECT_EQ(engine->cam_pos[1], -2.0f);
-  EXPECT_EQ(engine->cam_pos[2], 3.0f);
+  EXPECT_EQ(engine->view.cam_pos[0], -1.0f);
+  EXPECT_EQ(engine->view.cam_pos[1], -2.0f);
+  EXPECT_EQ(engine->view.cam_pos[2], 3.0f);
   EXPECT_EQ(object->dirty, 1);
 
   scene("rotation", 10, 20, 30);
-  EXPECT_EQ(engine->cam_rot[0], -10.0f);
-  EXPECT_EQ(engine->cam_rot[1], 20.0f);
-  EXPECT_EQ(engine->cam_rot[2], 30.0f);
+  EXPECT_EQ(engine->view.cam_rot[0], -10.0f);
+  EXPECT_EQ(engine->view.cam_rot[1], 20.0f);
+  EXPECT_EQ(engine->view.cam_rot[2], 30.0f);
 
   scene("position", 0, 0, -100);
   scene("setspin", 0, 0);
-  EXPECT_NEAR(engine->cam_pos[0], 0.0f, 1e-3);
-  EXPECT_NEAR(engine->cam_pos[1], 0.0f, 1e-3);
-  EXPECT_NEAR(engine->cam_pos[2], -100.0f, 1e-3);
-  EXPECT_EQ(engine->cam_rot[0], 0.0f);
-  EXPECT_EQ(engine->cam_rot[1], 0.0f);
-  EXPECT_EQ(engine->cam_rot[2], 0.0f);
-  EXPECT_EQ(engine->spin_radius, 100.0f);
+  EXPECT_NEAR(engine->view.cam_pos[0], 0.0f, 1e-3);
+  EXPECT_NEAR(engine->view.cam_pos[1], 0.0f, 1e-3);
+  EXPECT_NEAR(engine->view.cam_pos[2], -100.0f, 1e-3);
+  EXPECT_EQ(engine->view.cam_rot[0], 0.0f);
+  EXPECT_EQ(engine->view.cam_rot[1], 0.0f);
+  EXPECT_EQ(engine->view.cam_rot[2], 0.0f);
+  EXPECT_EQ(engine->view.spin_radius, 100.0f);
 
   object->dirty = 0;
   scene("spincam", 90, 0);
-  EXPECT_NEAR(engine->cam_pos[0], -100.0f, 1e-3);
-  EXPECT_NEAR(engine->cam_pos[1], 0.0f, 1e-3);
-  EXPECT_NEAR(engine->cam_pos[2], 0.0f, 1e-3);
-  EXPECT_EQ(engine->cam_rot[0], 0.0f);
-  EXPECT_EQ(engine->cam_rot[1], -90.0f);
+  EXPECT_NEAR(engine->view.cam_pos[0], -100.0f, 1e-3);
+  EXPECT_NEAR(engine->view.cam_pos[1], 0.0f, 1e-3);
+  EXPECT_NEAR(engine->view.cam_pos[2], 0.0f, 1e-3);
+  EXPECT_EQ(engine->view.cam_rot[0], 0.0f);
+  EXPECT_EQ(engine->view.cam_rot[1], -90.0f);
   EXPECT_EQ(object->dirty, 1);
 
   // setspin (a, b) looks back with (-b, -a, 0) and keeps the distance.
   scene("setspin", 30, 20);
-  EXPECT_EQ(engine->cam_rot[0], -20.0f);
-  EXPECT_EQ(engine->cam_rot[1], -30.0f);
-  const float* p = engine->cam_pos;
+  EXPECT_EQ(engine->view.cam_rot[0], -20.0f);
+  EXPECT_EQ(engine->view.cam_rot[1], -30.0f);
+  const float* p = engine->view.cam_pos;
   EXPECT_NEAR(std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]), 100.0, 1e-3);
   EXPECT_NEAR(p[1], 100.0 * std::sin(20 * 3.14159265359 / 180.0), 1e-3);
 }
 
 TEST_F(SceneCommands, FilterModes) {
   scene("tfilter", 7);
-  EXPECT_EQ(engine->tfilter, 2);
-  EXPECT_EQ(engine->anisotropic, 0);
-  EXPECT_EQ(engine->trilinear, 0);
+  EXPECT_EQ(engine->settings.tfilter, 2);
+  EXPECT_EQ(engine->settings.anisotropic, 0);
+  EXPECT_EQ(engine->settings.trilinear, 0);
   scene("tfilter", 6);
-  EXPECT_EQ(engine->tfilter, 6);
-  EXPECT_EQ(engine->anisotropic, 1);
-  EXPECT_EQ(engine->trilinear, 1);
+  EXPECT_EQ(engine->settings.tfilter, 6);
+  EXPECT_EQ(engine->settings.anisotropic, 1);
+  EXPECT_EQ(engine->settings.trilinear, 1);
   scene("tfilter", -3);
-  EXPECT_EQ(engine->tfilter, 2);
-  EXPECT_EQ(engine->anisotropic, 0);
+  EXPECT_EQ(engine->settings.tfilter, 2);
+  EXPECT_EQ(engine->settings.anisotropic, 0);
   scene("tfilter", 3.9f);
-  EXPECT_EQ(engine->tfilter, 3);
-  EXPECT_EQ(engine->anisotropic, 1);
-  EXPECT_EQ(engine->trilinear, 0);
+  EXPECT_EQ(engine->settings.tfilter, 3);
+  EXPECT_EQ(engine->settings.anisotropic, 1);
+  EXPECT_EQ(engine->settings.trilinear, 0);
 }
 
 TEST_F(SceneCommands, SizeSetsTheViewportAndIgnoresEmptySizes) {
   scene("size", 200, 100);
-  EXPECT_EQ(engine->width, 200);
-  EXPECT_EQ(engine->height, 100);
-  EXPECT_EQ(engine->viewport[2], 200);
-  EXPECT_EQ(engine->viewport[3], 100);
+  EXPECT_EQ(engine->view.width, 200);
+  EXPECT_EQ(engine->view.height, 100);
+  EXPECT_EQ(engine->view.viewport[2], 200);
+  EXPECT_EQ(engine->view.viewport[3], 100);
   for (float bad : {0.0f, -5.0f, 40000.0f}) {
     EXPECT_EQ(scene("size", bad, 50), 0);
     EXPECT_EQ(scene("size", 50, bad), 0);
   }
-  EXPECT_EQ(engine->width, 200);
-  EXPECT_EQ(engine->height, 100);
+  EXPECT_EQ(engine->view.width, 200);
+  EXPECT_EQ(engine->view.height, 100);
   GLfloat projection[16];
   glGetFloatv(GL_PROJECTION_MATRIX, projection);
   EXPECT_FALSE(std::isnan(projection[0]));
@@ -206,55 +206,55 @@ TEST_F(SceneCommands, DrawModeReachesEveryObject) {
   cObject* first = add_object(0);
   cObject* last = add_object(198);
   scene("draw", 0);
-  EXPECT_EQ(engine->draw_mode, GL_LINES);
+  EXPECT_EQ(engine->settings.draw_mode, GL_LINES);
   EXPECT_EQ(first->primitive, GL_LINES);
   EXPECT_EQ(last->primitive, GL_LINES);
   scene("draw", 0.5f);  // flags are truncated first
   EXPECT_EQ(last->primitive, GL_LINES);
   scene("draw", 1);
-  EXPECT_EQ(engine->draw_mode, GL_TRIANGLES);
+  EXPECT_EQ(engine->settings.draw_mode, GL_TRIANGLES);
   EXPECT_EQ(first->primitive, GL_TRIANGLES);
 }
 
 TEST_F(SceneCommands, ControlSettings) {
-  engine->frame_delay = 7;
-  engine->fps = 30;
+  engine->pacing.frame_delay = 7;
+  engine->pacing.fps = 30;
   scene("wantfps", 25.9f);
-  EXPECT_EQ(engine->wantfps, 25);
-  EXPECT_EQ(engine->frame_delay, 0);
-  EXPECT_EQ(engine->fps, 0);
+  EXPECT_EQ(engine->pacing.wantfps, 25);
+  EXPECT_EQ(engine->pacing.frame_delay, 0);
+  EXPECT_EQ(engine->pacing.fps, 0);
 
   scene("keybd", 0.7f);
-  EXPECT_EQ(engine->keybd, 0);
+  EXPECT_EQ(engine->input.keybd, 0);
   scene("keybd", -2);
-  EXPECT_EQ(engine->keybd, 1);
+  EXPECT_EQ(engine->input.keybd, 1);
   scene("speed", 2.5f, 0.5f);
-  EXPECT_EQ(engine->move_speed, 2.5f);
-  EXPECT_EQ(engine->turn_speed, 0.5f);
+  EXPECT_EQ(engine->input.move_speed, 2.5f);
+  EXPECT_EQ(engine->input.turn_speed, 0.5f);
   scene("focus", -2.5f);
-  EXPECT_EQ(engine->focus, -2);
+  EXPECT_EQ(engine->input.focus, -2);
   scene("collide", 3);
-  EXPECT_EQ(engine->collide, 1);
+  EXPECT_EQ(engine->input.collide, 1);
   scene("vertical", 0);
-  EXPECT_EQ(engine->vertical, 0);
+  EXPECT_EQ(engine->input.vertical, 0);
   scene("geometry", 2);
-  EXPECT_EQ(engine->geometry, 2);
+  EXPECT_EQ(engine->settings.geometry, 2);
   scene("transp", 0.25f);
-  EXPECT_EQ(engine->transp, 0.25f);
+  EXPECT_EQ(engine->settings.transp, 0.25f);
   scene("key_rt", 68);
   scene("key_lf", 65);
   scene("key_up", 83);
   scene("key_dn", 87);
-  EXPECT_EQ(engine->key_rt, 68);
-  EXPECT_EQ(engine->key_lf, 65);
-  EXPECT_EQ(engine->key_up, 83);
-  EXPECT_EQ(engine->key_dn, 87);
+  EXPECT_EQ(engine->input.key_rt, 68);
+  EXPECT_EQ(engine->input.key_lf, 65);
+  EXPECT_EQ(engine->input.key_up, 83);
+  EXPECT_EQ(engine->input.key_dn, 87);
 }
 
 TEST_F(SceneCommands, StopEndsTheProgramWithoutAnotherFrame) {
   draw_frames(1);
   scene("stop");
-  EXPECT_EQ(engine->running, 0);
+  EXPECT_EQ(engine->pacing.running, 0);
   EXPECT_EQ(run_frame(engine), 0);
 }
 

@@ -30,9 +30,9 @@ class Verbs : public EngineTest {
     return result;
   }
   cObject* add_object(int slot) {
-    engine->objects[slot] = new cObject(engine);
-    raise_count(&engine->object_count, slot);
-    return engine->objects[slot];
+    engine->scene.objects[slot] = new cObject(engine);
+    engine->scene.objects.raise(slot);
+    return engine->scene.objects[slot];
   }
   // A small image written through the image library, in the given format.
   void write_image(const std::string& file, FREE_IMAGE_FORMAT format) {
@@ -49,8 +49,8 @@ TEST_F(Verbs, LoadProbesMeshesThenImagesThenPrograms) {
   write_image("onlyjpg.jpg", FIF_JPEG);
   int32_t slot = verb(CMD_LOAD, "onlyjpg");
   EXPECT_GE(slot, 1);
-  EXPECT_TRUE(engine->textures[slot].inUse);
-  EXPECT_EQ(engine->object_count, 0);
+  EXPECT_TRUE(engine->resources.textures[slot].inUse);
+  EXPECT_EQ(engine->scene.objects.count, 0);
 
   // Letter case of the file does not matter.
   write_image("Brick.PNG", FIF_PNG);
@@ -61,14 +61,14 @@ TEST_F(Verbs, LoadProbesMeshesThenImagesThenPrograms) {
   EXPECT_EQ(verb(CMD_LOAD, "glass"), -1);
   data->write("onlyfp.fp", "!!ARBfp1.0\nEND\n");
   EXPECT_EQ(verb(CMD_LOAD, "onlyfp"), -1);
-  EXPECT_EQ(engine->object_count, 0);
+  EXPECT_EQ(engine->scene.objects.count, 0);
 
   // A mesh wins over an image of the same name.
   write_image("crate.png", FIF_PNG);
   data->write("crate.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
   EXPECT_EQ(verb(CMD_LOAD, "crate"), 0);
-  ASSERT_NE(engine->objects[0], nullptr);
-  EXPECT_EQ(engine->objects[0]->partCount, 1);
+  ASSERT_NE(engine->scene.objects[0], nullptr);
+  EXPECT_EQ(engine->scene.objects[0]->partCount, 1);
 
   EXPECT_EQ(run(CMD_LOAD, "nothing"), 1);
   EXPECT_EQ(result, 0);
@@ -79,11 +79,11 @@ TEST_F(Verbs, MeshesTakeTheLowestFreeSlotEvenWhenTheyFailToLoad) {
   add_object(0);
   add_object(2);
   EXPECT_EQ(verb(CMD_LOAD, "broken"), 1);
-  ASSERT_NE(engine->objects[1], nullptr);
-  EXPECT_EQ(engine->objects[1]->partCount, 0);
-  EXPECT_EQ(engine->object_count, 3);
+  ASSERT_NE(engine->scene.objects[1], nullptr);
+  EXPECT_EQ(engine->scene.objects[1]->partCount, 0);
+  EXPECT_EQ(engine->scene.objects.count, 3);
   EXPECT_EQ(verb(CMD_LOAD, "broken"), 3);
-  EXPECT_EQ(engine->object_count, 4);
+  EXPECT_EQ(engine->scene.objects.count, 4);
 
   for (int slot = 4; slot < MAX_ELEMENTS; ++slot) add_object(slot);
   EXPECT_EQ(verb(CMD_LOAD, "broken"), -1);
@@ -94,13 +94,13 @@ TEST_F(Verbs, DeletingObjectsKeepsTheCountOnePastTheHighest) {
   add_object(4);
   add_object(6);
   EXPECT_EQ(verb(CMD_DELETE, "cObject", 5), 1);  // empty slot
-  EXPECT_EQ(engine->object_count, 7);
+  EXPECT_EQ(engine->scene.objects.count, 7);
   EXPECT_EQ(verb(CMD_DELETE, "cObject", 6), 1);
-  EXPECT_EQ(engine->object_count, 5);
-  EXPECT_EQ(engine->objects[6], nullptr);
+  EXPECT_EQ(engine->scene.objects.count, 5);
+  EXPECT_EQ(engine->scene.objects[6], nullptr);
   EXPECT_EQ(verb(CMD_DELETE, "cObject", 4), 1);
   EXPECT_EQ(verb(CMD_DELETE, "cObject", 1), 1);
-  EXPECT_EQ(engine->object_count, 0);
+  EXPECT_EQ(engine->scene.objects.count, 0);
   EXPECT_EQ(verb(CMD_DELETE, "cObject", 250), 0);  // outside the table
 }
 
@@ -115,9 +115,9 @@ TEST_F(Verbs, ObjectStatusReportsStoredPlacement) {
   EXPECT_EQ(verb(CMD_STATUS, "cObjPX", 2), -3);
   EXPECT_EQ(verb(CMD_STATUS, "cObjPY", 2), 2);
   EXPECT_EQ(verb(CMD_STATUS, "cObjPZ", 2), -5);
-  engine->objects[2]->rotation[0] = 10.2f;
-  engine->objects[2]->rotation[1] = -20.8f;
-  engine->objects[2]->rotation[2] = -30.0f;
+  engine->scene.objects[2]->rotation[0] = 10.2f;
+  engine->scene.objects[2]->rotation[1] = -20.8f;
+  engine->scene.objects[2]->rotation[2] = -30.0f;
   EXPECT_EQ(verb(CMD_STATUS, "cObjRX", 2), 10);
   EXPECT_EQ(verb(CMD_STATUS, "cObjRY", 2), -20);
   EXPECT_EQ(verb(CMD_STATUS, "cObjRZ", 2), -30);
@@ -131,12 +131,12 @@ TEST_F(Verbs, ObjectStatusReportsStoredPlacement) {
 }
 
 TEST_F(Verbs, CameraAndKeyStatus) {
-  engine->cam_pos[0] = -1.5f;
-  engine->cam_pos[1] = 2.5f;
-  engine->cam_pos[2] = 300.9f;
-  engine->cam_rot[0] = -45.0f;
-  engine->cam_rot[1] = 90.1f;
-  engine->cam_rot[2] = 0.9f;
+  engine->view.cam_pos[0] = -1.5f;
+  engine->view.cam_pos[1] = 2.5f;
+  engine->view.cam_pos[2] = 300.9f;
+  engine->view.cam_rot[0] = -45.0f;
+  engine->view.cam_rot[1] = 90.1f;
+  engine->view.cam_rot[2] = 0.9f;
   EXPECT_EQ(verb(CMD_STATUS, "cCamPX"), -1);
   EXPECT_EQ(verb(CMD_STATUS, "cCamPY"), 2);
   EXPECT_EQ(verb(CMD_STATUS, "cCamPZ"), 300);
@@ -144,10 +144,10 @@ TEST_F(Verbs, CameraAndKeyStatus) {
   EXPECT_EQ(verb(CMD_STATUS, "cCamRY"), 90);
   EXPECT_EQ(verb(CMD_STATUS, "cCamRZ"), 0);
 
-  engine->input_state = 71;
+  engine->input.input_state = 71;
   EXPECT_EQ(verb(CMD_STATUS, "keystate", 71), 1);
   EXPECT_EQ(verb(CMD_STATUS, "keystate", 72), 0);
-  engine->input_state = -1;
+  engine->input.input_state = -1;
   EXPECT_EQ(verb(CMD_STATUS, "keystate", -1), 1);
 }
 
@@ -155,7 +155,7 @@ TEST_F(Verbs, CameraAndKeyStatus) {
 // under the centre is on the view axis at the far distance.
 TEST_F(Verbs, SelectionPicksTheFirstActiveVisibleBoxAtTheCentre) {
   draw_frames(1);
-  const float far_point = -engine->far_clip;
+  const float far_point = -engine->view.far_clip;
   auto place = [&](int slot, float cx, float cy, float cz, float half) {
     cObject* object = add_object(slot);
     object->active = 1;
@@ -174,7 +174,7 @@ TEST_F(Verbs, SelectionPicksTheFirstActiveVisibleBoxAtTheCentre) {
   place(3, 5.5f, 0, far_point, 5);
   place(4, 0, 0, far_point, 5);
   EXPECT_EQ(verb(CMD_STATUS, "selection"), 3);
-  engine->objects[3]->active = 0;
+  engine->scene.objects[3]->active = 0;
   EXPECT_EQ(verb(CMD_STATUS, "selection"), 4);
 }
 

@@ -3,58 +3,58 @@
 #include <gtest/gtest.h>
 
 #include "core/clock.h"
-#include "core/frame.h"
-#include "core/gl_context.h"
-#include "core/input.h"
+#include "frame/frame.h"
+#include "core/view.h"
+#include "frame/input.h"
 #include "core/launch_options.h"
-#include "core/main_loop.h"
+#include "frame/main_loop.h"
 #include "tests/support/gl_fixture.h"
 
-using Pacing = EngineTest;
+using FramePacing = EngineTest;
 
-TEST_F(Pacing, UnpacedAtTheStartUpRate) {
+TEST_F(FramePacing, UnpacedAtTheStartUpRate) {
   start();
-  engine->frame_delay = 0;
+  engine->pacing.frame_delay = 0;
   draw_frames(20);
-  EXPECT_EQ(engine->frame_delay, 0);
-  EXPECT_EQ(engine->frame_time, 0u);  // not updated while unpaced
+  EXPECT_EQ(engine->pacing.frame_delay, 0);
+  EXPECT_EQ(engine->pacing.frame_time, 0u);  // not updated while unpaced
 }
 
-TEST_F(Pacing, DelayClimbsOneMillisecondPerFastFrame) {
+TEST_F(FramePacing, DelayClimbsOneMillisecondPerFastFrame) {
   start();
-  engine->wantfps = 30;
-  engine->frame_time = 1000;
+  engine->pacing.wantfps = 30;
+  engine->pacing.frame_time = 1000;
   for (int i = 1; i <= 5; ++i) {
-    engine->now = engine->frame_time + 3;  // about 333 frames per second
+    engine->pacing.now = engine->pacing.frame_time + 3;  // about 333 frames per second
     adapt_frame_delay(engine);
-    EXPECT_EQ(engine->frame_delay, i);
+    EXPECT_EQ(engine->pacing.frame_delay, i);
   }
-  engine->now = engine->frame_time + 50;  // 20 per second: too slow, back down
+  engine->pacing.now = engine->pacing.frame_time + 50;  // 20 per second: too slow, back down
   adapt_frame_delay(engine);
-  EXPECT_EQ(engine->frame_delay, 4);
-  engine->now = engine->frame_time;  // no time passed counts as too slow
+  EXPECT_EQ(engine->pacing.frame_delay, 4);
+  engine->pacing.now = engine->pacing.frame_time;  // no time passed counts as too slow
   adapt_frame_delay(engine);
-  EXPECT_EQ(engine->frame_delay, 3);
+  EXPECT_EQ(engine->pacing.frame_delay, 3);
 }
 
-TEST_F(Pacing, ZeroOrNegativeWantedRateIsUnpaced) {
+TEST_F(FramePacing, ZeroOrNegativeWantedRateIsUnpaced) {
   start();
   for (int wanted : {0, -5}) {
-    engine->wantfps = wanted;
-    engine->frame_delay = 7;
-    engine->frame_time = 1000;
-    engine->now = 1003;
+    engine->pacing.wantfps = wanted;
+    engine->pacing.frame_delay = 7;
+    engine->pacing.frame_time = 1000;
+    engine->pacing.now = 1003;
     adapt_frame_delay(engine);
-    EXPECT_EQ(engine->frame_delay, 0) << wanted;
+    EXPECT_EQ(engine->pacing.frame_delay, 0) << wanted;
   }
 }
 
-TEST_F(Pacing, GateRefusesEarlyFramesButStillUpdates) {
+TEST_F(FramePacing, GateRefusesEarlyFramesButStillUpdates) {
   start();
-  engine->frame_time = engine->now + 100000;  // far in the future
-  engine->frame_delay = 0;
+  engine->pacing.frame_time = engine->pacing.now + 100000;  // far in the future
+  engine->pacing.frame_delay = 0;
   EXPECT_EQ(run_frame(engine), 0);
-  engine->frame_time = 0;
+  engine->pacing.frame_time = 0;
   EXPECT_EQ(run_frame(engine), 1);
 }
 
@@ -62,25 +62,25 @@ using Fade = EngineTest;
 
 TEST_F(Fade, StepsAtLeastTwentyMillisecondsApartUntilAlphaLeavesTheRange) {
   start();
-  engine->fade_on = 1;
-  engine->fade_color[3] = 1.0f;
-  engine->fade_step = -0.25f;
-  engine->fade_next = 0;
+  engine->fog.fade_on = 1;
+  engine->fog.fade_color[3] = 1.0f;
+  engine->fog.fade_step = -0.25f;
+  engine->fog.fade_next = 0;
 
-  engine->now = 11;  // > fade_next + 10: a step
+  engine->pacing.now = 11;  // > fade_next + 10: a step
   draw_fade(engine);
-  EXPECT_FLOAT_EQ(engine->fade_color[3], 0.75f);
-  EXPECT_EQ(engine->fade_next, 21u);
+  EXPECT_FLOAT_EQ(engine->fog.fade_color[3], 0.75f);
+  EXPECT_EQ(engine->fog.fade_next, 21u);
 
-  engine->now = 31;  // not more than 21 + 10: no step
+  engine->pacing.now = 31;  // not more than 21 + 10: no step
   draw_fade(engine);
-  EXPECT_FLOAT_EQ(engine->fade_color[3], 0.75f);
+  EXPECT_FLOAT_EQ(engine->fog.fade_color[3], 0.75f);
 
-  for (uint32_t t = 32; engine->fade_on; t += 21) {
-    engine->now = t;
+  for (uint32_t t = 32; engine->fog.fade_on; t += 21) {
+    engine->pacing.now = t;
     draw_fade(engine);
   }
-  EXPECT_FLOAT_EQ(engine->fade_color[3], 0.0f);  // the last alpha stays stored
+  EXPECT_FLOAT_EQ(engine->fog.fade_color[3], 0.0f);  // the last alpha stays stored
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
@@ -88,12 +88,12 @@ TEST_F(Fade, StepsAtLeastTwentyMillisecondsApartUntilAlphaLeavesTheRange) {
 
 TEST_F(Fade, CoversTheFrameWithItsColour) {
   start();
-  engine->fade_on = 1;
-  engine->fade_color[0] = 1.0f;
-  engine->fade_color[1] = 0.0f;
-  engine->fade_color[2] = 0.0f;
-  engine->fade_color[3] = 0.5f;
-  engine->fade_step = 0.0f;  // holds: a step of 0 never leaves (0, 1)
+  engine->fog.fade_on = 1;
+  engine->fog.fade_color[0] = 1.0f;
+  engine->fog.fade_color[1] = 0.0f;
+  engine->fog.fade_color[2] = 0.0f;
+  engine->fog.fade_color[3] = 0.5f;
+  engine->fog.fade_step = 0.0f;  // holds: a step of 0 never leaves (0, 1)
   draw_frames(1);
   int r, g, b;
   presented_pixel(160, 120, &r, &g, &b);
@@ -107,9 +107,9 @@ using Frame = EngineTest;
 
 TEST_F(Frame, PresentsTheClearColour) {
   start();
-  engine->fog_color[0] = 0.0f;
-  engine->fog_color[1] = 1.0f;
-  engine->fog_color[2] = 0.0f;
+  engine->fog.fog_color[0] = 0.0f;
+  engine->fog.fog_color[1] = 1.0f;
+  engine->fog.fog_color[2] = 0.0f;
   apply_fog();  // the fog colour is the clear colour
   draw_frames(2);
   int r, g, b;
@@ -121,30 +121,30 @@ TEST_F(Frame, PresentsTheClearColour) {
 
 TEST_F(Frame, FramesAreCountedPerSecond) {
   start();
-  engine->fps_time = engine_clock_now() + 60000;  // the second has not ended
+  engine->pacing.fps_time = engine_clock_now() + 60000;  // the second has not ended
   draw_frames(3);
-  EXPECT_EQ(engine->frame_count, 3);
-  engine->fps_time = engine_clock_now() - 2000;  // it has
+  EXPECT_EQ(engine->pacing.frame_count, 3);
+  engine->pacing.fps_time = engine_clock_now() - 2000;  // it has
   draw_frames(1);
-  EXPECT_EQ(engine->fps, 3);  // the frames counted, less the one that closes it
-  EXPECT_EQ(engine->frame_count, 0);
+  EXPECT_EQ(engine->pacing.fps, 3);  // the frames counted, less the one that closes it
+  EXPECT_EQ(engine->pacing.frame_count, 0);
 }
 
 TEST_F(Frame, NothingIsDrawnOnceRunningIsCleared) {
   start();
-  engine->running = 0;
+  engine->pacing.running = 0;
   EXPECT_EQ(run_frame(engine), 0);
 }
 
 TEST_F(Frame, TheCameraIsCapturedAfterItsTransform) {
   start();
-  engine->cam_pos[2] = -5.0f;
-  engine->cam_rot[1] = 90.0f;
+  engine->view.cam_pos[2] = -5.0f;
+  engine->view.cam_rot[1] = 90.0f;
   draw_frames(1);
   // The rotation applies to the translation: Ry(90) * (0, 0, -5) = (-5, 0, 0).
-  EXPECT_NEAR(engine->modelview[12], -5.0f, 1e-4);
-  EXPECT_NEAR(engine->modelview[14], 0.0f, 1e-4);
-  EXPECT_NEAR(engine->modelview[0], 0.0f, 1e-5);
+  EXPECT_NEAR(engine->view.modelview[12], -5.0f, 1e-4);
+  EXPECT_NEAR(engine->view.modelview[14], 0.0f, 1e-4);
+  EXPECT_NEAR(engine->view.modelview[0], 0.0f, 1e-5);
 }
 
 using MainLoop = EngineTest;
@@ -153,7 +153,7 @@ TEST_F(MainLoop, CloseRequestEndsTheLoopAfterTheEventInHand) {
   start();
   platform::post_close();
   run_main_loop(engine);
-  EXPECT_EQ(engine->running, 0);
+  EXPECT_EQ(engine->pacing.running, 0);
 }
 
 TEST_F(MainLoop, QuitRequestEndsTheLoopBeforeTheNextFrame) {
@@ -166,7 +166,7 @@ TEST_F(MainLoop, FrameLimitsEndTheLoop) {
   start();
   g_launch.max_frames = 4;
   EXPECT_EQ(run_main_loop(engine), 4);
-  engine->running = 1;
+  engine->pacing.running = 1;
   g_launch.max_frames = -1;
   g_launch.frames = 3;  // no script: counted from the first frame
   EXPECT_EQ(run_main_loop(engine), 3);
@@ -177,6 +177,6 @@ TEST_F(MainLoop, ResizeEventResetsTheViewport) {
   platform::Event event;
   event.type = platform::EventType::SizeChanged;
   window_procedure(event);
-  EXPECT_EQ(engine->viewport[2], engine->width);
-  EXPECT_EQ(engine->viewport[3], engine->height);
+  EXPECT_EQ(engine->view.viewport[2], engine->view.width);
+  EXPECT_EQ(engine->view.viewport[3], engine->view.height);
 }

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "commands/class_table.h"
-#include "core/frame.h"
+#include "core/element_class.h"
+#include "frame/frame.h"
 #include "mesh/object.h"
 #include "mesh/object_commands.h"
 #include "mesh/object_render.h"
-#include "mesh/scene_pass.h"
+#include "frame/scene_pass.h"
 #include "platform/platform.h"
 #include "tests/mesh/mesh_files.h"
 #include "tests/support/gl_fixture.h"
@@ -33,8 +33,8 @@ struct SpriteScene : EngineTest {
     std::string name = "cube" + std::to_string(slot);
     data->write(name + ".obj", cube_obj(half));
     auto* object = new cObject(engine);
-    engine->objects[slot] = object;
-    raise_count(&engine->object_count, slot);
+    engine->scene.objects[slot] = object;
+    engine->scene.objects.raise(slot);
     EXPECT_TRUE(object->load(name.c_str()));
     send(object_class, slot, "diffuse", 1, 1, 1);
     send(object_class, slot, "position", x, y, depth);

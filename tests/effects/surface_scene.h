@@ -10,7 +10,7 @@
 #include <cmath>
 #include <string>
 
-#include "commands/class_table.h"
+#include "core/element_class.h"
 #include "commands/dispatch.h"
 #include "core/engine.h"
 #include "mesh/object.h"
@@ -58,8 +58,8 @@ struct SurfaceScene : EngineTest {
     object->computeNormals();
     object->computeBounds();
     object->updateTransform();
-    engine->objects[slot] = object;
-    raise_count(&engine->object_count, slot);
+    engine->scene.objects[slot] = object;
+    engine->scene.objects.raise(slot);
     object->createBuffers();
     return object;
   }

@@ -14,7 +14,7 @@ struct Deformers : SpriteScene {
     target = cube(0, 0, 0, 10, half);
     int slot = create(deform_class, 0);
     ASSERT_EQ(slot, 0);
-    d = engine->deforms[0];
+    d = engine->scene.deforms[0];
     send(0, "active", 1);
   }
   void send(int n, const char* name, float a = 0, float b = 0, float c = 0, float d = 0) {
@@ -22,7 +22,7 @@ struct Deformers : SpriteScene {
   }
   // One update with the step due.
   void step() {
-    engine->now = d->nextStep;
+    engine->pacing.now = d->nextStep;
     target->dirty = 0;
     updateDeformers(engine);
   }
@@ -37,9 +37,9 @@ TEST_F(Deformers, SpinTurnsOneDegreeAStepAtMostOncePerCall) {
     EXPECT_FLOAT_EQ(target->rotation[1], float(n));
     EXPECT_EQ(target->dirty, 1);
   }
-  EXPECT_EQ(d->nextStep, engine->now + 10);
+  EXPECT_EQ(d->nextStep, engine->pacing.now + 10);
   updateDeformers(engine);  // same time: not due again
-  engine->now += 9;
+  engine->pacing.now += 9;
   updateDeformers(engine);
   EXPECT_FLOAT_EQ(target->rotation[1], 3.0f);
   // The world matrix follows: a 3-degree turn about y.
@@ -108,10 +108,10 @@ TEST_F(Deformers, ObjectSwitchesObjectAndPeriodAndAMissingObjectIsLeftAlone) {
   cObject* other = cube(3, 0, 0, 10);
   step();
   EXPECT_EQ(other->rotation[1], 1.0f);
-  EXPECT_EQ(d->nextStep, engine->now + 100);
+  EXPECT_EQ(d->nextStep, engine->pacing.now + 100);
   SpriteScene::send(object_class, 3, "active", 0);
   EXPECT_EQ(deform_class.remove(engine, 0), 1);
-  EXPECT_EQ(engine->deform_count, 0);
+  EXPECT_EQ(engine->scene.deforms.count, 0);
   EXPECT_EQ(other->rotation[1], 1.0f);  // the object keeps what was done to it
 }
 

@@ -55,7 +55,7 @@ struct Flares : SpriteScene {
   cFlare* flare(float object = -1) {
     int slot = create(flare_class, object);
     EXPECT_GE(slot, 0);
-    return slot >= 0 ? engine->flares[slot] : nullptr;
+    return slot >= 0 ? engine->scene.flares[slot] : nullptr;
   }
   void send(int n, const char* name, float a = 0, float b = 0, float c = 0, float d = 0) {
     SpriteScene::send(flare_class, n, name, a, b, c, d);
@@ -93,7 +93,7 @@ TEST_F(Flares, CommandsAndDefaults) {
   EXPECT_EQ(f->testMode, 2);
   send(0, "test", 0);
   EXPECT_EQ(f->testMode, 0);
-  engine->flare_quality = 0;
+  engine->settings.flare_quality = 0;
   send(0, "test", 2);
   EXPECT_EQ(f->testMode, 1);
   send(0, "position", 1, 2, 3);
@@ -113,13 +113,13 @@ TEST_F(Flares, CommandsAndDefaults) {
   send(0, "change", 100);
   send(0, "active", 1);
   send(0, "position", 0, 0, 10);
-  engine->now = f->nextChange + 1;
+  engine->pacing.now = f->nextChange + 1;
   render();
   EXPECT_EQ(f->current, 1);
-  engine->now += 50;
+  engine->pacing.now += 50;
   render();
   EXPECT_EQ(f->current, 1);
-  engine->now += 51;
+  engine->pacing.now += 51;
   render();
   EXPECT_EQ(f->current, 0);
 }
@@ -225,7 +225,7 @@ TEST_F(Flares, ARenderToTextureDrawHasNoLensAndOnlyDepthTests) {
   send(0, "size", 1);
   send(0, "lens", 1, 1, 6, 1);
   send(0, "active", 1);
-  engine->target_pass = 1;
+  engine->view.target_pass = 1;
   send(object_class, 0, "active", 0);
   render();
   expect_colour(drawn(160, 120), 255, 0, 0, "sprite at full alpha");
@@ -235,7 +235,7 @@ TEST_F(Flares, ARenderToTextureDrawHasNoLensAndOnlyDepthTests) {
   send(object_class, 0, "active", 1);
   render();
   expect_colour(drawn(160, 120), 255, 255, 255, "depth-tested behind the cube");
-  engine->target_pass = 0;
+  engine->view.target_pass = 0;
   send(0, "test", 0);
   render();
   EXPECT_GT(drawn(5, 5).r, 200);  // the screen pass draws the glare

@@ -19,7 +19,7 @@ struct Fluid : SurfaceScene {
     send(object_class, slot, "active", 1);
     int element = verb(CMD_NEW, "cFluide", float(slot));
     EXPECT_GE(element, 0);
-    fluid = engine->fluides[element];
+    fluid = engine->scene.fluides[element];
     send(fluid_class, element, "active", 1);
     return fluid;
   }
@@ -31,7 +31,7 @@ struct Fluid : SurfaceScene {
   void step(cFluide* f = nullptr) {
     if (!f) f = fluid;
     if (f->nextUpdate == 0) f->update();
-    engine->now = f->nextUpdate;
+    engine->pacing.now = f->nextUpdate;
     f->update();
   }
 };
@@ -52,7 +52,7 @@ TEST_F(Fluid, DefaultsAndAttachSetNormalsUp) {
   EXPECT_EQ(verb(CMD_STATUS, "cFluide", 0), 1);
 
   // The first call arms both clocks and advances the phase without a step.
-  engine->now = 1000;
+  engine->pacing.now = 1000;
   updateFluids(engine);
   EXPECT_EQ(fluid->endTime, 3000u);
   EXPECT_EQ(fluid->nextUpdate, 1010u);
@@ -69,7 +69,7 @@ TEST_F(Fluid, ACentreSourceFollowsTheSineForTwoSecondsAndSpreads) {
   // An edge source is not moved by the wave term: exactly on the curve.
   command("addimpulse", 0, 10, 10, 50);
   const int edge = 10;
-  engine->now = 5000;
+  engine->pacing.now = 5000;
   updateFluids(engine);  // armed: sources end at 7000
   for (int n = 0; n < 5; ++n) {
     const MeshPart& part = surface->parts[0];
@@ -84,7 +84,7 @@ TEST_F(Fluid, ACentreSourceFollowsTheSineForTwoSecondsAndSpreads) {
   EXPECT_NE(height(surface, centre + 2), 0.0f) << "the ripples spread";
 
   // Past the two seconds the sources stop for good.
-  while (engine->now <= 7000) step();
+  while (engine->pacing.now <= 7000) step();
   float held = height(surface, edge);
   for (int n = 0; n < 5; ++n) step();
   EXPECT_FALSE(fluid->sourcesOn);
@@ -95,10 +95,10 @@ TEST_F(Fluid, ACentreSourceFollowsTheSineForTwoSecondsAndSpreads) {
   EXPECT_TRUE(fluid->sourcesOn);
   EXPECT_EQ(fluid->endTime, 0u);
   step();
-  uint32_t rearmed = engine->now;
+  uint32_t rearmed = engine->pacing.now;
   EXPECT_EQ(fluid->endTime, rearmed + 500);
   EXPECT_FLOAT_EQ(height(surface, edge), std::sin(50.0f * fluid->clock) * 10.0f);
-  while (engine->now <= rearmed + 500) step();
+  while (engine->pacing.now <= rearmed + 500) step();
   held = height(surface, edge);
   step();
   EXPECT_EQ(height(surface, edge), held);
@@ -118,7 +118,7 @@ TEST_F(Fluid, WaveweightDoubledHalvesTheTermAndZeroStopsPropagation) {
   EXPECT_FLOAT_EQ(a->cells[neighbour].velocity, 5.0f * 0.004f / 0.0002f);
   EXPECT_FLOAT_EQ(b->cells[neighbour].velocity, a->cells[neighbour].velocity / 2.0f);
   EXPECT_EQ(c->cells[neighbour].velocity, 0.0f);
-  EXPECT_EQ(height(engine->objects[2], neighbour), 0.0f);
+  EXPECT_EQ(height(engine->scene.objects[2], neighbour), 0.0f);
 }
 
 TEST_F(Fluid, AddperturbOnThirtyTwoRaisesVertex330ForOneStep) {
@@ -160,12 +160,12 @@ TEST_F(Fluid, SortfacesOnTwentyEqualsWaters) {
 
 TEST_F(Fluid, UpdateCommandHonoursItsPeriodAndMissingObjectsAreSkipped) {
   set_up(8);
-  engine->now = 100;
+  engine->pacing.now = 100;
   command("update");  // arms
   command("addperturb", 3, 3, 5);
   command("update");  // not yet due
   EXPECT_EQ(height(surface, 27), 5.0f);
-  engine->now = 110;
+  engine->pacing.now = 110;
   command("update");
   EXPECT_NE(height(surface, 27), 5.0f);
 
@@ -174,13 +174,13 @@ TEST_F(Fluid, UpdateCommandHonoursItsPeriodAndMissingObjectsAreSkipped) {
   EXPECT_EQ(fluid->nextUpdate, 150u);
 
   // The object replaced by a mesh of another size: nothing is written.
-  delete engine->objects[0];
-  engine->objects[0] = nullptr;
+  delete engine->scene.objects[0];
+  engine->scene.objects[0] = nullptr;
   command("update");
   cObject* other = grid(0, 3);
   send(object_class, 0, "active", 1);
   other->parts[0].positions[3 * 4 + 1] = 2.0f;
-  engine->now = 1000;
+  engine->pacing.now = 1000;
   command("update");
   command("addperturb", 0, 0, 9);
   EXPECT_EQ(height(other, 4), 2.0f);
@@ -191,13 +191,13 @@ TEST_F(Fluid, UpdateCommandHonoursItsPeriodAndMissingObjectsAreSkipped) {
   command("sortfaces");
   command("update");
   EXPECT_EQ(verb(CMD_DELETE, "cFluide", 0), 1);
-  EXPECT_EQ(engine->fluide_count, 0);
+  EXPECT_EQ(engine->scene.fluides.count, 0);
 }
 
 TEST_F(Fluid, AWaveFromTheNearEdgeReachesTheScreen) {
   surface = side_view_grid(0, 16);
   ASSERT_EQ(verb(CMD_NEW, "cFluide", 0), 0);
-  fluid = engine->fluides[0];
+  fluid = engine->scene.fluides[0];
   send(fluid_class, 0, "active", 1);
   draw_frames(1);
   EXPECT_LT(presented_brightness(160, 120), 30) << "a flat surface stays below the eye";

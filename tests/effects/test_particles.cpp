@@ -16,15 +16,15 @@ struct Particles : SpriteScene {
   cParticle* system(float object = -1) {
     int slot = create(particle_class, object);
     EXPECT_GE(slot, 0);
-    return slot >= 0 ? engine->particles[slot] : nullptr;
+    return slot >= 0 ? engine->scene.particles[slot] : nullptr;
   }
   void send(int n, const char* name, float a = 0, float b = 0, float c = 0, float d = 0) {
     SpriteScene::send(particle_class, n, name, a, b, c, d);
   }
   // One transparent pass with a tick due (or held back); the particles drawn.
   int pass(cParticle* p, bool tick) {
-    if (tick) engine->now = p->nextTick;
-    else p->nextTick = engine->now + 100000;
+    if (tick) engine->pacing.now = p->nextTick;
+    else p->nextTick = engine->pacing.now + 100000;
     return render() / 2;
   }
   std::vector<uint8_t> drawn_frame() {
@@ -123,16 +123,16 @@ TEST_F(Particles, ParticlesMoveOnlyOnDueTicks) {
   send(0, "total", 2);
   send(0, "speed", 100);
   send(0, "direct", 1, 0, 0);
-  engine->now = 5000;
+  engine->pacing.now = 5000;
   p->nextTick = 5000;
   render();  // emits; the tick is due and the next one set 100 ms on
   EXPECT_EQ(p->nextTick, 5100u);
   for (uint32_t t : {5000u, 5050u, 5099u}) {
-    engine->now = t;
+    engine->pacing.now = t;
     EXPECT_EQ(render(), 4);
     EXPECT_EQ(p->particles[0].position[0], 0.0f) << t;
   }
-  engine->now = 5100;
+  engine->pacing.now = 5100;
   render();
   EXPECT_EQ(p->particles[0].position[0], 1.0f);
   EXPECT_EQ(p->nextTick, 5200u);
@@ -148,10 +148,10 @@ TEST_F(Particles, AfterSingleDeadParticlesComeBackWhereTheyDied) {
     send(n, "life", 1);
     send(n, "direct", 1, 0, 0);
   }
-  engine->now = 1000;
+  engine->pacing.now = 1000;
   manual->nextTick = automatic->nextTick = 1000;
   auto tick = [&] {
-    engine->now += 10;
+    engine->pacing.now += 10;
     render();
   };
   render();  // both systems emit both particles at the origin
@@ -236,18 +236,18 @@ TEST_F(AttachedParticles, SpaceOneCarriesTheParticlesWithTheObject) {
 
 TEST_F(AttachedParticles, AnInactiveInvisibleOrMissingObjectDrawsNoneWhileTheTickAdvances) {
   set_up(1);
-  engine->now = p->nextTick;
+  engine->pacing.now = p->nextTick;
   EXPECT_EQ(render(), 4);
   send(object_class, 0, "active", 0);
-  engine->now = p->nextTick + 3;
+  engine->pacing.now = p->nextTick + 3;
   EXPECT_EQ(render(), 0);
-  EXPECT_EQ(p->nextTick, engine->now + 10);
+  EXPECT_EQ(p->nextTick, engine->pacing.now + 10);
   send(object_class, 0, "active", 1);
   send(object_class, 0, "position", 0, 0, -10);  // behind the camera
-  engine->now = p->nextTick;
+  engine->pacing.now = p->nextTick;
   EXPECT_EQ(render(), 0);
   EXPECT_EQ(holder->visible, 0);
-  EXPECT_EQ(p->nextTick, engine->now + 10);
+  EXPECT_EQ(p->nextTick, engine->pacing.now + 10);
   send(object_class, 0, "position", 0, 0, 10);
   send(0, "add", 0, 0, 9999);  // a vertex the mesh does not have: skipped
   EXPECT_EQ(render(), 4);
@@ -351,7 +351,7 @@ TEST_F(Particles, OneBatchDrawsWhatQuadsOneByOneDrewAndLeavesTheArraysAsTheyWere
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
   glDepthMask(GL_FALSE);
   glEnable(GL_DEPTH_TEST);
-  glBindTexture(GL_TEXTURE_2D, engine->textures[texture].glName);
+  glBindTexture(GL_TEXTURE_2D, engine->resources.textures[texture].glName);
   const float r = p->size, u = p->size;  // camera axes: x and y
   for (const Particle& q : before) {
     const float* x = q.position;

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/gl_context.h"
+#include "core/view.h"
+#include "platform/gl_api.h"
 #include "effects/render_target.h"
 #include "resources/texture_manager.h"
 #include "script/command_ring.h"
@@ -38,7 +39,7 @@ struct RenderTarget : SurfaceScene {
   cTexgfx* make(float object) {
     int slot = verb(CMD_NEW, "cTexgfx", object);
     EXPECT_GE(slot, 0);
-    t = engine->texgfxs[slot];
+    t = engine->scene.texgfxs[slot];
     return t;
   }
   void command(const char* name, float a = 0, float b = 0, float c = 0) { send(texgfx_class, 0, name, a, b, c); }
@@ -59,13 +60,13 @@ TEST_F(RenderTarget, DefaultsAndTheObjectNumberIsItsLowByte) {
   EXPECT_EQ(t->shiftPeriod, 10);
   EXPECT_EQ(t->renderPeriod, 10);
   EXPECT_EQ(t->fov, -1);
-  EXPECT_EQ(t->nextChange, engine->now + 10);
-  EXPECT_EQ(t->nextRender, engine->now + 10);
+  EXPECT_EQ(t->nextChange, engine->pacing.now + 10);
+  EXPECT_EQ(t->nextRender, engine->pacing.now + 10);
   make(-1);
   EXPECT_EQ(t->object, 255);
   EXPECT_EQ(verb(CMD_STATUS, "cTextgfx", 1), 0);
   EXPECT_EQ(verb(CMD_DELETE, "cTexgfx", 1), 1);
-  EXPECT_EQ(engine->texgfx_count, 1);
+  EXPECT_EQ(engine->scene.texgfxs.count, 1);
 }
 
 TEST_F(RenderTarget, CommandsInOrderAndAnUnmatchedNameIsAccepted) {
@@ -103,19 +104,19 @@ TEST_F(RenderTarget, CommandsInOrderAndAnUnmatchedNameIsAccepted) {
 TEST_F(RenderTarget, FlipBookShowsFiveSixSevenEvery500ms) {
   cObject* object = square(0, 6);
   make(0);
-  uint32_t created = engine->now;
+  uint32_t created = engine->pacing.now;
   command("texture", 5);
   command("texture", 6);
   command("texture", 7);
   command("change", 500);
   command("active", 1);
   int16_t& base = object->parts[0].groups[0].baseTexture;
-  engine->now = created + 10;
+  engine->pacing.now = created + 10;
   updateRenderTargets(engine);
   EXPECT_EQ(base, 0) << "strictly after the first 10 ms";
   std::vector<int> shown;
   for (uint32_t t_ms = created + 11; t_ms <= created + 2020; ++t_ms) {
-    engine->now = t_ms;
+    engine->pacing.now = t_ms;
     int16_t before = base;
     updateRenderTargets(engine);
     if (base != before || t_ms == created + 11) shown.push_back(base);
@@ -127,18 +128,18 @@ TEST_F(RenderTarget, FlipBookShowsFiveSixSevenEvery500ms) {
   // Another target layer: the flip-book writes that field instead.
   command("target", 2);
   if (t->target == 2) {
-    engine->now = t->nextChange + 1;
+    engine->pacing.now = t->nextChange + 1;
     updateRenderTargets(engine);
     EXPECT_EQ(object->parts[0].groups[0].lightmapTexture, 7);
   }
   // An inactive object suspends it; a missing group skips it.
   send(object_class, 0, "active", 0);
-  engine->now = t->nextChange + 1;
+  engine->pacing.now = t->nextChange + 1;
   updateRenderTargets(engine);
   EXPECT_EQ(t->current, t->target == 2 ? 0 : 2);
   send(object_class, 0, "active", 1);
   command("object", 0, 0, 5);
-  engine->now = t->nextChange + 1;
+  engine->pacing.now = t->nextChange + 1;
   updateRenderTargets(engine);
 }
 
@@ -148,15 +149,15 @@ TEST_F(RenderTarget, ShiftScrollsEveryCoordinateEvery100msAndReachesTheGpu) {
   command("shift", 0.01f, 0, 100);
   command("active", 1);
   std::vector<float> start = object->parts[0].texCoords;
-  engine->now = t->nextShift + 1;
+  engine->pacing.now = t->nextShift + 1;
   updateRenderTargets(engine);
   EXPECT_EQ(object->buffersStale, 1);
   for (int n = 0; n < 100; ++n) {
-    engine->now += 1;
+    engine->pacing.now += 1;
     updateRenderTargets(engine);
   }
   EXPECT_FLOAT_EQ(object->parts[0].texCoords[0], start[0] + 0.01f) << "due strictly after 100 ms";
-  engine->now += 1;
+  engine->pacing.now += 1;
   updateRenderTargets(engine);
   for (size_t k = 0; k < start.size(); k += 2) {
     EXPECT_FLOAT_EQ(object->parts[0].texCoords[k], start[k] + 0.02f) << k;
@@ -164,7 +165,7 @@ TEST_F(RenderTarget, ShiftScrollsEveryCoordinateEvery100msAndReachesTheGpu) {
   }
   // A part number outside the object: nothing.
   command("object", 0, 3, 0);
-  engine->now += 200;
+  engine->pacing.now += 200;
   updateRenderTargets(engine);
   EXPECT_FLOAT_EQ(object->parts[0].texCoords[0], start[0] + 0.02f);
 }
@@ -223,9 +224,9 @@ TEST_F(RenderTarget, Target1003RendersTheSceneIntoSlotThreeSeenOnTheObject) {
   EXPECT_LT(before.r, 40);
   EXPECT_GT(before.g, 200);
 
-  float cam_pos[3] = {engine->cam_pos[0], engine->cam_pos[1], engine->cam_pos[2]};
-  float fov = engine->fov;
-  int viewport[4] = {engine->viewport[0], engine->viewport[1], engine->viewport[2], engine->viewport[3]};
+  float cam_pos[3] = {engine->view.cam_pos[0], engine->view.cam_pos[1], engine->view.cam_pos[2]};
+  float fov = engine->view.fov;
+  int viewport[4] = {engine->view.viewport[0], engine->view.viewport[1], engine->view.viewport[2], engine->view.viewport[3]};
   draw_frames(1);
   Rgb after = presented(160, 120);
   EXPECT_GT(after.r, 200) << "the red square, seen from the element's camera";
@@ -233,13 +234,13 @@ TEST_F(RenderTarget, Target1003RendersTheSceneIntoSlotThreeSeenOnTheObject) {
   // The texture's border shows the clear colour around it.
   Rgb edge = presented(160, 120 + 100);  // near the top of the square (fov 40)
   EXPECT_LT(edge.r + edge.g + edge.b, 60);
-  EXPECT_EQ(engine->width, 320);
-  EXPECT_EQ(engine->height, 240);
-  EXPECT_EQ(engine->cam_pos[2], cam_pos[2]);
-  EXPECT_EQ(engine->fov, fov);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(engine->viewport[i], viewport[i]);
-  EXPECT_EQ(engine->target_pass, 0);
-  EXPECT_EQ(engine->textures[green].width, 64) << "the texture keeps its size";
+  EXPECT_EQ(engine->view.width, 320);
+  EXPECT_EQ(engine->view.height, 240);
+  EXPECT_EQ(engine->view.cam_pos[2], cam_pos[2]);
+  EXPECT_EQ(engine->view.fov, fov);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(engine->view.viewport[i], viewport[i]);
+  EXPECT_EQ(engine->view.target_pass, 0);
+  EXPECT_EQ(engine->resources.textures[green].width, 64) << "the texture keeps its size";
 }
 
 TEST_F(RenderTarget, Target999RendersNothingAndItsFlipBookWritesTheBaseTexture) {
@@ -271,22 +272,22 @@ TEST_F(RenderTarget, ReflectSetsThePeriodAndFovAndTheSceneFovComesBack) {
   make(0);
   command("reflect", 100, 0, 60);
   command("active", 1);
-  set_projection(engine->near_clip, engine->far_clip, 45);
-  engine->now = t->nextRender;
+  set_projection(engine->view.near_clip, engine->view.far_clip, 45);
+  engine->pacing.now = t->nextRender;
   t->renderFlat();
-  EXPECT_EQ(t->nextRender, engine->now + 100);
-  EXPECT_FLOAT_EQ(engine->fov, 45.0f);
+  EXPECT_EQ(t->nextRender, engine->pacing.now + 100);
+  EXPECT_FLOAT_EQ(engine->view.fov, 45.0f);
   uint32_t due = t->nextRender;
-  engine->now += 99;
+  engine->pacing.now += 99;
   t->renderFlat();
   EXPECT_EQ(t->nextRender, due) << "not due yet";
 
   // A target whose slot is 0 renders nothing; nor does an invisible object.
   screen->parts[0].groups[0].baseTexture = 0;
-  engine->now = due;
+  engine->pacing.now = due;
   t->renderFlat();
   EXPECT_EQ(t->nextRender, due);
-  EXPECT_EQ(engine->textures[0].width, 0);
+  EXPECT_EQ(engine->resources.textures[0].width, 0);
   screen->parts[0].groups[0].baseTexture = static_cast<int16_t>(green);
   screen->visible = 0;
   t->renderFlat();

@@ -18,13 +18,13 @@ struct Water : SurfaceScene {
     surface = grid(0, n);
     send(object_class, 0, "active", 1);
     ASSERT_EQ(water_class.create(engine, CommandArgs{0}), 0);
-    water = engine->waters[0];
+    water = engine->scene.waters[0];
     send(water_class, 0, "active", 1);
   }
   void command(const char* name, float a = 0, float b = 0, float c = 0) { send(water_class, 0, name, a, b, c); }
   // One update at the time the next step is due.
   void step() {
-    engine->now = water->nextUpdate;
+    engine->pacing.now = water->nextUpdate;
     updateWaters(engine);
   }
   int raised_cells(float level) {
@@ -48,8 +48,8 @@ TEST_F(Water, DefaultsAfterNewAttachToPartZero) {
   EXPECT_EQ(water->waveShape, 0);
   EXPECT_FLOAT_EQ(water->waveHeight, 30.0f);
   EXPECT_FLOAT_EQ(water->stiffness, 0.02f);
-  EXPECT_EQ(water->nextUpdate, engine->now + 10);
-  EXPECT_EQ(water->nextWave, engine->now + 10);
+  EXPECT_EQ(water->nextUpdate, engine->pacing.now + 10);
+  EXPECT_EQ(water->nextWave, engine->pacing.now + 10);
   EXPECT_EQ(water->velocity.size(), 256u);
   EXPECT_EQ(verb(CMD_STATUS, "cWater", 0), 1);
 }
@@ -85,11 +85,11 @@ TEST_F(Water, DefaultsRaiseARandomTwoByTwoBlockToThirtyAndTheRipplesDieDown) {
 
   // A step that is due drops a block (the wave is due strictly after its time)
   // and moves it at once; its neighbours start to move.
-  engine->now = water->nextWave + 1;
-  water->nextUpdate = engine->now;
+  engine->pacing.now = water->nextWave + 1;
+  water->nextUpdate = engine->pacing.now;
   updateWaters(engine);
-  EXPECT_EQ(water->nextUpdate, engine->now + 10);
-  EXPECT_EQ(water->nextWave, engine->now + 10);
+  EXPECT_EQ(water->nextUpdate, engine->pacing.now + 10);
+  EXPECT_EQ(water->nextWave, engine->pacing.now + 10);
   float peak = max_abs_height(surface);
   EXPECT_GT(peak, 15.0f);
   EXPECT_LT(peak, 30.0f);
@@ -114,7 +114,7 @@ TEST_F(Water, CoordFiveFiveWithShapeTwoRaisesThatVertexEveryPeriod) {
   command("wave", 2, 30, 0);  // stiffness 0: nothing propagates
   command("coord", 5, 5);
   for (int n = 0; n < 3; ++n) {
-    engine->now = std::max(water->nextUpdate, water->nextWave + 1);
+    engine->pacing.now = std::max(water->nextUpdate, water->nextWave + 1);
     updateWaters(engine);
     EXPECT_FLOAT_EQ(height(surface, 5 * 16 + 5), 30.0f - 30.0f / 16.0f) << n;
     EXPECT_EQ(raised_cells(30.0f - 30.0f / 16.0f), 1);
@@ -164,21 +164,21 @@ TEST_F(Water, FixedCoordinatesStayInsideTheGridAndTinyGridsMakeNoWaves) {
   send(water_class, 0, "object", 1, 0);
   send(water_class, 0, "coord", -1, -1);
   EXPECT_EQ(water->gridSize, 1);
-  engine->now = std::max(water->nextUpdate, water->nextWave + 1);
+  engine->pacing.now = std::max(water->nextUpdate, water->nextWave + 1);
   updateWaters(engine);
-  EXPECT_EQ(height(engine->objects[1], 0), 0.0f);
+  EXPECT_EQ(height(engine->scene.objects[1], 0), 0.0f);
 }
 
 TEST_F(Water, SpeedFiftyThousandStepsEveryFiftyAndWavesOncePerSecond) {
   set_up();
-  uint32_t start = engine->now;
+  uint32_t start = engine->pacing.now;
   command("speed", 50, 1000);
   EXPECT_EQ(water->nextUpdate, start + 50);
   EXPECT_EQ(water->nextWave, start + 1000);
   int steps = 0, waves = 0;
   for (uint32_t t = start; t <= start + 2100; ++t) {
     uint32_t update_due = water->nextUpdate, wave_due = water->nextWave;
-    engine->now = t;
+    engine->pacing.now = t;
     updateWaters(engine);
     steps += water->nextUpdate != update_due;
     waves += water->nextWave != wave_due;
@@ -206,19 +206,19 @@ TEST_F(Water, DeletedOrReplacedObjectsAndMissingPartsAreSkipped) {
   // Inactive object: nothing moves.
   send(object_class, 0, "active", 0);
   surface->parts[0].positions[3 * 40 + 1] = 8.0f;
-  engine->now = std::max(water->nextUpdate, water->nextWave + 1);
+  engine->pacing.now = std::max(water->nextUpdate, water->nextWave + 1);
   updateWaters(engine);
   EXPECT_EQ(height(surface, 40), 8.0f);
   send(object_class, 0, "active", 1);
 
   // Another mesh in the same slot, of another size: the arrays do not fit it.
-  delete engine->objects[0];
-  engine->objects[0] = nullptr;
+  delete engine->scene.objects[0];
+  engine->scene.objects[0] = nullptr;
   updateWaters(engine);  // no object at all
   cObject* other = grid(0, 6);
   send(object_class, 0, "active", 1);
   other->parts[0].positions[3 * 14 + 1] = 3.0f;
-  engine->now = std::max(water->nextUpdate, water->nextWave + 1);
+  engine->pacing.now = std::max(water->nextUpdate, water->nextWave + 1);
   updateWaters(engine);
   EXPECT_EQ(height(other, 14), 3.0f);
   EXPECT_EQ(other->buffersStale, 0);
@@ -232,21 +232,21 @@ TEST_F(Water, DeletedOrReplacedObjectsAndMissingPartsAreSkipped) {
   send(water_class, 0, "object", 0, 0);
   EXPECT_TRUE(water->attached);
   EXPECT_EQ(water->gridSize, 6);
-  engine->now = std::max(water->nextUpdate, water->nextWave + 1);
+  engine->pacing.now = std::max(water->nextUpdate, water->nextWave + 1);
   updateWaters(engine);
   EXPECT_EQ(other->buffersStale, 1);
 
   // `new` on an empty object slot leaves the element detached until "object".
   EXPECT_EQ(verb(CMD_NEW, "cWater", 50), 1);
-  EXPECT_FALSE(engine->waters[1]->attached);
+  EXPECT_FALSE(engine->scene.waters[1]->attached);
   EXPECT_EQ(verb(CMD_DELETE, "cWater", 1), 1);
-  EXPECT_EQ(engine->water_count, 1);
+  EXPECT_EQ(engine->scene.waters.count, 1);
 }
 
 TEST_F(Water, ARidgeReachesTheScreenWithoutActiveBeingSentAgain) {
   surface = side_view_grid(0, 16);
   ASSERT_EQ(verb(CMD_NEW, "cWater", 0), 0);
-  water = engine->waters[0];
+  water = engine->scene.waters[0];
   send(water_class, 0, "active", 1);
   send(water_class, 0, "wave", 7, 0, 0.02f);  // no waves yet
   draw_frames(1);

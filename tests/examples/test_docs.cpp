@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/class_table.h"
+#include "core/element_class.h"
 #include "commands/scene_commands.h"
 
 namespace {

@@ -35,20 +35,20 @@ class Lights : public EngineTest {
   int32_t new_light(float object = -1) { return run(CMD_NEW, "cLight", object); }
   void delete_light(int slot) { EXPECT_EQ(run(CMD_DELETE, "cLight", static_cast<float>(slot)), 1); }
   cObject* add_object(int slot) {
-    engine->objects[slot] = new cObject(engine);
-    raise_count(&engine->object_count, slot);
-    engine->objects[slot]->dirty = 0;
-    return engine->objects[slot];
+    engine->scene.objects[slot] = new cObject(engine);
+    engine->scene.objects.raise(slot);
+    engine->scene.objects[slot]->dirty = 0;
+    return engine->scene.objects[slot];
   }
   void clear_dirty() { clear_objects_dirty(engine); }
   bool all_dirty() {
-    for (int i = 0; i < engine->object_count; ++i)
-      if (engine->objects[i] && !engine->objects[i]->dirty) return false;
+    for (int i = 0; i < engine->scene.objects.count; ++i)
+      if (engine->scene.objects[i] && !engine->scene.objects[i]->dirty) return false;
     return true;
   }
   bool none_dirty() {
-    for (int i = 0; i < engine->object_count; ++i)
-      if (engine->objects[i] && engine->objects[i]->dirty) return false;
+    for (int i = 0; i < engine->scene.objects.count; ++i)
+      if (engine->scene.objects[i] && engine->scene.objects[i]->dirty) return false;
     return true;
   }
   void expect_gl_position(const cLight* light, float x, float y, float z) {
@@ -63,7 +63,7 @@ class Lights : public EngineTest {
 
 TEST_F(Lights, NewLightHasItsDefaultsInGLAndStaysDark) {
   ASSERT_EQ(new_light(), 0);
-  const cLight* light = engine->lights[0];
+  const cLight* light = engine->scene.lights[0];
   EXPECT_EQ(light->object, -1);
   EXPECT_EQ(light->glLight, static_cast<GLenum>(GL_LIGHT0));
   EXPECT_FALSE(glIsEnabled(GL_LIGHT0));
@@ -97,7 +97,7 @@ TEST_F(Lights, NewLightHasItsDefaultsInGLAndStaysDark) {
 TEST_F(Lights, FreeLightNegatesZBoundLightFollowsItsObject) {
   ASSERT_EQ(new_light(), 0);
   run(CMD_LIGHT, "position", 0, 0, 10, 5);
-  const cLight* free_light = engine->lights[0];
+  const cLight* free_light = engine->scene.lights[0];
   EXPECT_EQ(free_light->position[2], -5.0f);
   expect_gl_position(free_light, 0, 10, -5);
 
@@ -106,7 +106,7 @@ TEST_F(Lights, FreeLightNegatesZBoundLightFollowsItsObject) {
   object->position[1] = 4;
   object->position[2] = -6;
   ASSERT_EQ(new_light(3), 1);
-  cLight* bound = engine->lights[1];
+  cLight* bound = engine->scene.lights[1];
   EXPECT_EQ(bound->object, 3);
   run(CMD_LIGHT, "position", 1, 0, 10, 5);
   EXPECT_EQ(bound->position[2], 5.0f);
@@ -149,7 +149,7 @@ TEST_F(Lights, OnlyAMoveOrASwitchMarksTheObjects) {
   EXPECT_TRUE(all_dirty());
 
   // A bound light whose object stands still marks nothing.
-  cObject* object = engine->objects[2];
+  cObject* object = engine->scene.objects[2];
   object->active = 1;
   object->visible = 1;
   ASSERT_EQ(new_light(2), 1);
@@ -166,26 +166,26 @@ TEST_F(Lights, ANewLightAfterADeletionTakesTheCountedGLLight) {
   ASSERT_EQ(new_light(), 0);
   ASSERT_EQ(new_light(), 1);
   delete_light(0);
-  EXPECT_FALSE(engine->lights[0]);
-  EXPECT_EQ(engine->light_count, 2);
+  EXPECT_FALSE(engine->scene.lights[0]);
+  EXPECT_EQ(engine->scene.lights.count, 2);
   ASSERT_EQ(new_light(), 0);
-  EXPECT_EQ(engine->light_count, 2);
-  EXPECT_EQ(engine->lights[0]->glLight, static_cast<GLenum>(GL_LIGHT2));
+  EXPECT_EQ(engine->scene.lights.count, 2);
+  EXPECT_EQ(engine->scene.lights[0]->glLight, static_cast<GLenum>(GL_LIGHT2));
 
   // Deleting the highest lowers the count; deleting disables the GL light.
   run(CMD_LIGHT, "active", 1, 1);
   delete_light(1);
-  EXPECT_EQ(engine->light_count, 1);
+  EXPECT_EQ(engine->scene.lights.count, 1);
   EXPECT_FALSE(glIsEnabled(GL_LIGHT1));
   delete_light(0);
-  EXPECT_EQ(engine->light_count, 0);
+  EXPECT_EQ(engine->scene.lights.count, 0);
 }
 
 TEST_F(Lights, TwoLiveLightsNeverShareAGLLight) {
   auto distinct = [&] {
     std::set<GLenum> used;
     int live = 0;
-    for (const cLight* light : engine->lights) {
+    for (const cLight* light : engine->scene.lights.slots) {
       if (!light) continue;
       ++live;
       EXPECT_GE(light->glLight, static_cast<GLenum>(GL_LIGHT0));

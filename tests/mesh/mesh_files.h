@@ -78,8 +78,8 @@ inline cObject* put_object(Engine* engine, int slot, std::initializer_list<float
   object->computeNormals();
   object->computeBounds();
   object->updateTransform();
-  engine->objects[slot] = object;
-  raise_count(&engine->object_count, slot);
+  engine->scene.objects[slot] = object;
+  engine->scene.objects.raise(slot);
   return object;
 }
 

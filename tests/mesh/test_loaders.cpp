@@ -20,10 +20,10 @@ namespace {
 
 // A fresh object in slot 0 of the engine's table, loaded by name.
 cObject* load_object(Engine* engine, const char* name, bool* ok = nullptr) {
-  delete engine->objects[0];
+  delete engine->scene.objects[0];
   auto* object = new cObject(engine);
-  engine->objects[0] = object;
-  engine->object_count = 1;
+  engine->scene.objects[0] = object;
+  engine->scene.objects.count = 1;
   bool loaded = object->load(name);
   if (ok) *ok = loaded;
   return object;
@@ -39,15 +39,15 @@ std::string read_file(const std::string& path) {
 struct Loaders : ::testing::Test {
   Engine engine;
   DataFolder data;
-  void SetUp() override { std::snprintf(engine.data_path, sizeof engine.data_path, "%s", data.path().c_str()); }
+  void SetUp() override { std::snprintf(engine.paths.data_path, sizeof engine.paths.data_path, "%s", data.path().c_str()); }
   std::string path(const std::string& name) const { return data.path() + name; }
   std::string read(const std::string& name) const { return read_file(path(name)); }
   cObject* load(const char* name, bool* ok = nullptr) { return load_object(&engine, name, ok); }
   cObject* obj_text(const std::string& text) {
-    delete engine.objects[0];
+    delete engine.scene.objects[0];
     auto* object = new cObject(&engine);
-    engine.objects[0] = object;
-    engine.object_count = 1;
+    engine.scene.objects[0] = object;
+    engine.scene.objects.count = 1;
     EXPECT_TRUE(readObjText(object, text.data(), text.size()));
     return object;
   }
@@ -250,7 +250,7 @@ TEST_F(LoadersInContext, ThreeDsMaterialsFaceListsAndMapping) {
   EXPECT_FLOAT_EQ(g.diffuse[3], 0.4f);  // 40 percent
   EXPECT_FLOAT_EQ(g.ambient[3], 0.4f);
   ASSERT_NE(g.baseTexture, 0);
-  EXPECT_STREQ(engine->textures[g.baseTexture].name, "brick");
+  EXPECT_STREQ(engine->resources.textures[g.baseTexture].name, "brick");
   EXPECT_FLOAT_EQ(part.groups[1].diffuse[3], 1.0f);  // 0 percent reads as opaque
   // Two mapping pairs for four vertices: one pair per vertex, the rest zero.
   EXPECT_EQ(part.texCoordCount, 4);
@@ -371,7 +371,7 @@ TEST_F(LoadersInContext, GfxRoundTripKeepsEverythingButLongNames) {
   EXPECT_FLOAT_EQ(back->parts[0].texCoords[0], 0.5f);
   EXPECT_FLOAT_EQ(back->parts[0].normals[2], 1.0f);
   EXPECT_EQ(back->parts[1].groups[0].indices, (std::vector<uint16_t>{0, 1, 2}));
-  EXPECT_STREQ(engine->textures[back->parts[0].groups[0].baseTexture].name, "wood");
+  EXPECT_STREQ(engine->resources.textures[back->parts[0].groups[0].baseTexture].name, "wood");
   EXPECT_EQ(back->parts[1].groups[0].baseTexture, 0);
   EXPECT_EQ(back->parts[1].groups[0].lightmapCoords, std::vector<int32_t>(12, -3));
   EXPECT_TRUE(back->parts[0].groups[0].lightmapCoords.empty());

@@ -29,7 +29,7 @@ struct ObjectCommands : ::testing::Test {
 
 TEST(ObjectRecord, NewObjectDefaults) {
   Engine engine;
-  engine.draw_mode = GL_LINES;
+  engine.settings.draw_mode = GL_LINES;
   cObject object(&engine);
   EXPECT_EQ(object.active, 0);
   EXPECT_EQ(object.unlit, 1);
@@ -117,8 +117,8 @@ TEST(ObjectRecord, VertexNormalsArePlainAveragesOfTheirFaces) {
 TEST(ObjectRecord, NormalsOfABigMeshTakeLinearTime) {
   Engine engine;
   auto* object = new cObject(&engine);
-  engine.objects[0] = object;
-  engine.object_count = 1;
+  engine.scene.objects[0] = object;
+  engine.scene.objects.count = 1;
   MeshPart part;
   const int side = 250;  // 62,500 vertices, 123,002 triangles
   for (int y = 0; y < side; ++y)
@@ -147,7 +147,7 @@ TEST_F(ObjectCommands, MissingObjectsAndUnknownNamesAndKeywordOrder) {
   EXPECT_EQ(result, 0);
   EXPECT_EQ(run("nonsense"), 1);
   // "texture" comes before "deftex" and "mattex": the name runs "texture".
-  engine.textures[9].inUse = 1;
+  engine.resources.textures[9].inUse = 1;
   EXPECT_EQ(run("mytexturedeftex", 9, 2), 0);
   EXPECT_EQ(group().baseTexture, 9);
   EXPECT_EQ(group().lightmapTexture, 0);
@@ -221,7 +221,7 @@ TEST_F(ObjectCommands, TextureNeedsAnInUseSlotAndCoordinates) {
   run("texture", -2);
   EXPECT_EQ(group().baseTexture, 0);
 
-  engine.textures[5].inUse = 1;
+  engine.resources.textures[5].inUse = 1;
   MeshPart bare;  // a second part without texture coordinates
   bare.groups.resize(1);
   bare.groupCount = 1;
@@ -235,7 +235,7 @@ TEST_F(ObjectCommands, TextureNeedsAnInUseSlotAndCoordinates) {
   EXPECT_EQ(group().lightmapTexture, 5);
   run("deftex", 5, 4);
   EXPECT_EQ(group().normalTexture, 5);
-  engine.textures[6].inUse = 1;
+  engine.resources.textures[6].inUse = 1;
   run("mattex", 1, 0, 6);  // mattex does not ask for coordinates
   EXPECT_EQ(object->parts[1].groups[0].baseTexture, 6);
   run("mattex", 9, 0, 6);  // no part 9: ignored

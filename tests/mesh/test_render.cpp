@@ -9,7 +9,7 @@
 
 #include "mesh/object_commands.h"
 #include "mesh/object_render.h"
-#include "mesh/scene_pass.h"
+#include "frame/scene_pass.h"
 #include "platform/platform.h"
 #include "resources/texture_manager.h"
 #include "tests/mesh/mesh_files.h"
@@ -28,10 +28,10 @@ struct Rendering : EngineTest {
   cObject* cube(const char* name, float x, float depth) {
     data->write(std::string(name) + ".obj", cube_obj(1.0f));
     int slot = 0;
-    while (engine->objects[slot]) ++slot;
+    while (engine->scene.objects[slot]) ++slot;
     auto* object = new cObject(engine);
-    engine->objects[slot] = object;
-    raise_count(&engine->object_count, slot);
+    engine->scene.objects[slot] = object;
+    engine->scene.objects.raise(slot);
     EXPECT_TRUE(object->load(name));
     command(slot, "diffuse", 1, 1, 1);
     command(slot, "position", x, 0, depth);
@@ -97,8 +97,8 @@ TEST_F(Rendering, TexturedCubeShowsItsTextureInTheMiddleAndClearColourAround) {
   keep_picture("textured_cube");
   expect_colour(presented(160, 120), 230, 40, 20, "centre");
   for (auto [x, y] : {std::pair{2, 2}, {317, 2}, {2, 237}, {317, 237}}) expect_colour(presented(x, y), 0, 0, 0, "corner");
-  EXPECT_EQ(engine->objects[0]->visible, 1);
-  EXPECT_EQ(engine->objects[0]->dirty, 0);  // cleared after the swap
+  EXPECT_EQ(engine->scene.objects[0]->visible, 1);
+  EXPECT_EQ(engine->scene.objects[0]->dirty, 0);  // cleared after the swap
 }
 
 TEST_F(Rendering, LitObjectTakesTheLightUnlitKeepsItsColour) {
@@ -175,8 +175,8 @@ TEST_F(Rendering, EyeSpaceObjectKeepsItsScreenPlaceWhenTheCameraMoves) {
   draw_frames(1);
   expect_colour(presented(160, 120), 255, 0, 255, "before");
 
-  engine->cam_pos[0] = 4;
-  engine->cam_rot[1] = 30;
+  engine->view.cam_pos[0] = 4;
+  engine->view.cam_rot[1] = 30;
   mark_objects_dirty(engine);
   draw_frames(1);
   keep_picture("fixed_mode");

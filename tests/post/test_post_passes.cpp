@@ -5,7 +5,7 @@
 #include "effects/bloom.h"
 #include "effects/blur.h"
 #include "effects/glow.h"
-#include "core/gl_context.h"
+#include "core/view.h"
 #include "resources/texture_manager.h"
 #include "tests/resources/image_files.h"
 #include "tests/shadows/stencil_scene.h"
@@ -22,13 +22,13 @@ class PostPasses : public StencilScene {
       white_texture = loadTexture(engine, "white", GL_REPEAT);
       ASSERT_GT(white_texture, 0);
     }
-    for (MeshPart& part : engine->objects[slot]->parts)
+    for (MeshPart& part : engine->scene.objects[slot]->parts)
       for (MaterialGroup& group : part.groups) group.lightmapTexture = static_cast<int16_t>(white_texture);
   }
-  int buffer_edge(int slot) { return engine->textures[slot].width; }
+  int buffer_edge(int slot) { return engine->resources.textures[slot].width; }
   void resize(int width, int height) {
-    engine->width = static_cast<int16_t>(width);
-    engine->height = static_cast<int16_t>(height);
+    engine->view.width = static_cast<int16_t>(width);
+    engine->view.height = static_cast<int16_t>(height);
     set_viewport(0.0, width, height);
   }
   int white_texture = 0;
@@ -39,13 +39,13 @@ TEST_F(PostPasses, BlurStartsWithoutBackgroundThenLeavesAFadingTrail) {
   ASSERT_EQ(run(CMD_NEW, "cBlur"), 1);
   EXPECT_EQ(run(CMD_NEW, "cBlur"), 0);  // one pass only
   run(CMD_BLUR, "active", 0, 1);
-  EXPECT_EQ(engine->blur->buffer, 0);  // made by the first capture, not by new
+  EXPECT_EQ(engine->scene.blur->buffer, 0);  // made by the first capture, not by new
   draw_frames(1);
   EXPECT_TRUE(colour_near(front(-1.6f), 255, 255, 255));
   EXPECT_TRUE(colour_near(front(1.6f), 0, 0, 0));
-  ASSERT_NE(engine->blur->buffer, 0);
-  EXPECT_EQ(buffer_edge(engine->blur->buffer), 512);  // 320 x 240 rounded up
-  EXPECT_EQ(engine->textures[engine->blur->buffer].height, 256);
+  ASSERT_NE(engine->scene.blur->buffer, 0);
+  EXPECT_EQ(buffer_edge(engine->scene.blur->buffer), 512);  // 320 x 240 rounded up
+  EXPECT_EQ(engine->resources.textures[engine->scene.blur->buffer].height, 256);
 
   object_command(box, "position", 1.6f, 0, 8);
   draw_frames(1);
@@ -59,7 +59,7 @@ TEST_F(PostPasses, BlurStartsWithoutBackgroundThenLeavesAFadingTrail) {
   EXPECT_TRUE(colour_near(front(1.6f), 128, 128, 128));
   EXPECT_EQ(run(CMD_STATUS, "cBlur"), 1);
   EXPECT_EQ(run(CMD_DELETE, "cBlur"), 1);
-  EXPECT_EQ(engine->blur, nullptr);
+  EXPECT_EQ(engine->scene.blur, nullptr);
 }
 
 TEST_F(PostPasses, BlurDurationFiveCapturesEveryFifthFrame) {
@@ -68,11 +68,11 @@ TEST_F(PostPasses, BlurDurationFiveCapturesEveryFifthFrame) {
   run(CMD_BLUR, "duration", 0, 5);
   run(CMD_BLUR, "active", 0, 1);
   draw_frames(4);
-  EXPECT_EQ(engine->blur->buffer, 0);
-  EXPECT_EQ(engine->blur->frameCounter, 4);
+  EXPECT_EQ(engine->scene.blur->buffer, 0);
+  EXPECT_EQ(engine->scene.blur->frameCounter, 4);
   draw_frames(1);
-  EXPECT_NE(engine->blur->buffer, 0);
-  EXPECT_EQ(engine->blur->frameCounter, 0);
+  EXPECT_NE(engine->scene.blur->buffer, 0);
+  EXPECT_EQ(engine->scene.blur->frameCounter, 0);
 
   object_command(box, "active", 0);
   draw_frames(3);  // frames 6 to 8 all show the capture of frame 5
@@ -93,7 +93,7 @@ TEST_F(PostPasses, GlowAddsLightOnlyFromGroupsWithALightmapSlot) {
   run(CMD_GLOW, "offset", 0, 0);
   draw_frames(1);
   keep_picture("glow_offset0");
-  EXPECT_EQ(buffer_edge(engine->glow->buffer), 256);
+  EXPECT_EQ(buffer_edge(engine->scene.glow->buffer), 256);
   EXPECT_TRUE(colour_near(front(-1.6f), 64 + 92, 64 + 92, 64 + 92, 8));
   EXPECT_TRUE(colour_near(front(1.6f), 64, 64, 64, 4)) << "no glow source";
 
@@ -160,50 +160,50 @@ TEST_F(PostPasses, BuffersFollowTheWindowSize) {
   run(CMD_BLOOM, "settings", 0, 512, 8, 1);
   run(CMD_BLOOM, "active", 0, 1);
   draw_frames(1);
-  EXPECT_EQ(buffer_edge(engine->blur->buffer), 512);
-  EXPECT_EQ(buffer_edge(engine->glow->buffer), 256);
-  EXPECT_EQ(buffer_edge(engine->bloom->buffer), 512);  // larger than the window for one frame
-  EXPECT_EQ(engine->bloom->numelems, 8);
-  EXPECT_EQ(engine->bloom->offset, 1);
+  EXPECT_EQ(buffer_edge(engine->scene.blur->buffer), 512);
+  EXPECT_EQ(buffer_edge(engine->scene.glow->buffer), 256);
+  EXPECT_EQ(buffer_edge(engine->scene.bloom->buffer), 512);  // larger than the window for one frame
+  EXPECT_EQ(engine->scene.bloom->numelems, 8);
+  EXPECT_EQ(engine->scene.bloom->offset, 1);
   draw_frames(1);
-  EXPECT_EQ(buffer_edge(engine->bloom->buffer), 128);  // the largest power of two in 240
-  EXPECT_EQ(buffer_edge(engine->glow->buffer), 128);
+  EXPECT_EQ(buffer_edge(engine->scene.bloom->buffer), 128);  // the largest power of two in 240
+  EXPECT_EQ(buffer_edge(engine->scene.glow->buffer), 128);
 
   // A larger window: the blur's buffer is made again at the next capture.
   resize(600, 300);
   draw_frames(1);
-  EXPECT_EQ(buffer_edge(engine->blur->buffer), 1024);
-  EXPECT_EQ(engine->textures[engine->blur->buffer].height, 512);
-  EXPECT_EQ(buffer_edge(engine->glow->buffer), 128);  // small buffers never grow
+  EXPECT_EQ(buffer_edge(engine->scene.blur->buffer), 1024);
+  EXPECT_EQ(engine->resources.textures[engine->scene.blur->buffer].height, 512);
+  EXPECT_EQ(buffer_edge(engine->scene.glow->buffer), 128);  // small buffers never grow
 
   // A smaller one: the small buffers shrink to fit, the blur's is kept.
   resize(100, 90);
   draw_frames(1);
-  EXPECT_EQ(buffer_edge(engine->glow->buffer), 64);
-  EXPECT_EQ(buffer_edge(engine->bloom->buffer), 64);
-  EXPECT_EQ(buffer_edge(engine->blur->buffer), 1024);
+  EXPECT_EQ(buffer_edge(engine->scene.glow->buffer), 64);
+  EXPECT_EQ(buffer_edge(engine->scene.bloom->buffer), 64);
+  EXPECT_EQ(buffer_edge(engine->scene.blur->buffer), 1024);
 }
 
 TEST_F(PostPasses, AFullTextureTableSwitchesThePassesOff) {
   add_box(0, 0, 8, 1, 1, 1, 1);
-  for (int slot = 1; slot < MAX_TEXTURES; ++slot) engine->textures[slot].inUse = 1;
+  for (int slot = 1; slot < MAX_TEXTURES; ++slot) engine->resources.textures[slot].inUse = 1;
   run(CMD_NEW, "cBlur");
   run(CMD_BLUR, "active", 0, 1);
   run(CMD_NEW, "cGlow");
   run(CMD_GLOW, "active", 0, 1);
   run(CMD_NEW, "cBloom");
   run(CMD_BLOOM, "active", 0, 1);
-  const uint32_t font_texture = engine->textures[0].glName;
+  const uint32_t font_texture = engine->resources.textures[0].glName;
   draw_frames(2);
   EXPECT_EQ(run(CMD_STATUS, "cBlur"), 0);
   EXPECT_EQ(run(CMD_STATUS, "cGlow"), 0);
   EXPECT_EQ(run(CMD_STATUS, "cBloom"), 0);
-  EXPECT_EQ(engine->blur->buffer, 0);
-  EXPECT_EQ(engine->glow->buffer, 0);
-  EXPECT_EQ(engine->bloom->buffer, 0);
-  EXPECT_EQ(engine->textures[0].glName, font_texture);
+  EXPECT_EQ(engine->scene.blur->buffer, 0);
+  EXPECT_EQ(engine->scene.glow->buffer, 0);
+  EXPECT_EQ(engine->scene.bloom->buffer, 0);
+  EXPECT_EQ(engine->resources.textures[0].glName, font_texture);
   EXPECT_TRUE(colour_near(front(0), 255, 255, 255)) << "the scene itself is still drawn";
-  for (int slot = 1; slot < MAX_TEXTURES; ++slot) engine->textures[slot].inUse = 0;
+  for (int slot = 1; slot < MAX_TEXTURES; ++slot) engine->resources.textures[slot].inUse = 0;
 }
 
 class LargeWindow : public PostPasses {
@@ -220,8 +220,8 @@ TEST_F(LargeWindow, BloomSettingsGiveA512Buffer) {
   run(CMD_BLOOM, "settings", 0, 512, 8, 1);
   run(CMD_BLOOM, "active", 0, 1);
   draw_frames(2);
-  EXPECT_EQ(buffer_edge(engine->bloom->buffer), 512);
-  EXPECT_EQ(engine->textures[engine->bloom->buffer].height, 512);
+  EXPECT_EQ(buffer_edge(engine->scene.bloom->buffer), 512);
+  EXPECT_EQ(engine->resources.textures[engine->scene.bloom->buffer].height, 512);
 }
 
 // The default 256 buffer fits this window, so it is kept from frame to frame.
@@ -233,9 +233,9 @@ TEST_F(LargeWindow, FullscreenBloomAddsBlackFirstAndTheBloomFromTheSecondFrame) 
   run(CMD_BLOOM, "active", 0, 1);
   draw_frames(1);
   EXPECT_TRUE(colour_near(front(1.6f), 153, 153, 153, 4)) << "the zero-filled bloom image";
-  ASSERT_NE(engine->bloom->fullBuffer, 0);
-  EXPECT_EQ(buffer_edge(engine->bloom->fullBuffer), 1024);
-  EXPECT_EQ(buffer_edge(engine->bloom->buffer), 256);
+  ASSERT_NE(engine->scene.bloom->fullBuffer, 0);
+  EXPECT_EQ(buffer_edge(engine->scene.bloom->fullBuffer), 1024);
+  EXPECT_EQ(buffer_edge(engine->scene.bloom->buffer), 256);
   draw_frames(1);
   keep_picture("bloom_fullscreen");
   EXPECT_TRUE(colour_near(front(1.6f), 226, 226, 226, 8)) << "the bloom of the frame before";

@@ -34,32 +34,32 @@ TEST_F(RenderBuffers, RebuildMakesASquareOfTheSmallerWindowEdge) {
   std::vector<uint8_t> black(64 * 64 * 3, 0);
   int slot = newBufferTexture(engine, black.data(), 64, 64);
   ASSERT_GE(slot, 1);
-  EXPECT_STREQ(engine->textures[slot].name, ("BUF" + std::to_string(slot)).c_str());
+  EXPECT_STREQ(engine->resources.textures[slot].name, ("BUF" + std::to_string(slot)).c_str());
 
-  engine->width = 640;
-  engine->height = 480;
+  engine->view.width = 640;
+  engine->view.height = 480;
   setTextureFilter(engine, 6);
   ASSERT_TRUE(rebuildBufferTexture(engine, slot));
-  EXPECT_EQ(engine->textures[slot].width, 256);
-  EXPECT_EQ(engine->textures[slot].height, 256);
-  EXPECT_EQ(engine->textures[slot].bytesPerPixel, 3);
-  EXPECT_TRUE(engine->textures[slot].inUse);
+  EXPECT_EQ(engine->resources.textures[slot].width, 256);
+  EXPECT_EQ(engine->resources.textures[slot].height, 256);
+  EXPECT_EQ(engine->resources.textures[slot].bytesPerPixel, 3);
+  EXPECT_TRUE(engine->resources.textures[slot].inUse);
   // Uploaded without mipmaps, and the filter mode is put back.
   GLint min = 0;
-  glBindTexture(GL_TEXTURE_2D, engine->textures[slot].glName);
+  glBindTexture(GL_TEXTURE_2D, engine->resources.textures[slot].glName);
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min);
   EXPECT_EQ(min, GL_LINEAR);
-  EXPECT_EQ(engine->tfilter, 6);
+  EXPECT_EQ(engine->settings.tfilter, 6);
 
-  engine->width = 300;  // taller than wide: the width decides
-  engine->height = 1024;
+  engine->view.width = 300;  // taller than wide: the width decides
+  engine->view.height = 1024;
   ASSERT_TRUE(rebuildBufferTexture(engine, slot));
-  EXPECT_EQ(engine->textures[slot].width, 256);
+  EXPECT_EQ(engine->resources.textures[slot].width, 256);
 
   // A stored 0 (creation failed) is "no buffer": the font's slot stays alone.
-  bool font_in_use = engine->textures[0].inUse;
+  bool font_in_use = engine->resources.textures[0].inUse;
   EXPECT_FALSE(rebuildBufferTexture(engine, 0));
-  EXPECT_EQ(engine->textures[0].inUse, font_in_use);
+  EXPECT_EQ(engine->resources.textures[0].inUse, font_in_use);
 }
 
 TEST_F(RenderBuffers, SwaptexExchangesNamesSoLaterLoadsFindTheOtherSlot) {
@@ -68,21 +68,21 @@ TEST_F(RenderBuffers, SwaptexExchangesNamesSoLaterLoadsFindTheOtherSlot) {
   ASSERT_TRUE(write_image(data->path() + "sand.png", 64, 64, 32, 0, 0, 255, 128));
   int rock = loadTexture(engine, "rock", GL_REPEAT);
   int sand = loadTexture(engine, "sand", GL_REPEAT);
-  GLuint rock_gl = engine->textures[rock].glName;
+  GLuint rock_gl = engine->resources.textures[rock].glName;
 
   swapTextureSlots(engine, static_cast<float>(rock), static_cast<float>(sand));
   EXPECT_EQ(loadTexture(engine, "rock", GL_REPEAT), sand);
   EXPECT_EQ(loadTexture(engine, "sand", GL_REPEAT), rock);
-  EXPECT_EQ(engine->textures[rock].bytesPerPixel, 4);
-  EXPECT_EQ(engine->textures[rock].glName, rock_gl);  // the images stay where they are
+  EXPECT_EQ(engine->resources.textures[rock].bytesPerPixel, 4);
+  EXPECT_EQ(engine->resources.textures[rock].glName, rock_gl);  // the images stay where they are
 
   // Not in use, or outside the table: nothing changes.
   int free_slot = findFreeTextureSlot(engine);
   swapTextureSlots(engine, static_cast<float>(rock), static_cast<float>(free_slot));
   swapTextureSlots(engine, static_cast<float>(rock), 255.0f);
   swapTextureSlots(engine, -1.0f, static_cast<float>(rock));
-  EXPECT_STREQ(engine->textures[rock].name, "sand");
-  EXPECT_STREQ(engine->textures[sand].name, "rock");
+  EXPECT_STREQ(engine->resources.textures[rock].name, "sand");
+  EXPECT_STREQ(engine->resources.textures[sand].name, "rock");
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ namespace {
 struct ImageFiles : ::testing::Test {
   Engine engine;
   DataFolder data;
-  void SetUp() override { std::snprintf(engine.data_path, sizeof engine.data_path, "%s", data.path().c_str()); }
+  void SetUp() override { std::snprintf(engine.paths.data_path, sizeof engine.paths.data_path, "%s", data.path().c_str()); }
   std::string file(const std::string& name) const { return data.path() + name; }
 
   struct Loaded {
@@ -65,7 +65,7 @@ TEST_F(ImageFiles, SizesBecomePowersOfTwoEachWayAndTheCapApplies) {
   EXPECT_EQ(wide.width, 4096);
   EXPECT_EQ(wide.height, 64);
 
-  engine.max_texture_size = 128;
+  engine.settings.max_texture_size = 128;
   Loaded capped = load("tall");
   EXPECT_EQ(capped.width, 64);
   EXPECT_EQ(capped.height, 128);
@@ -156,13 +156,13 @@ TEST(TextureFilters, SettingsNormaliseToTheSevenModes) {
       {0, 1, 1, 6, GL_LINEAR_MIPMAP_LINEAR, 0, true},
   };
   for (const Case& c : cases) {
-    engine.tfilter = c.mode;
-    engine.anisotropic = c.anisotropic;
-    engine.trilinear = c.trilinear;
-    engine.anisotropy = 8;
+    engine.settings.tfilter = c.mode;
+    engine.settings.anisotropic = c.anisotropic;
+    engine.settings.trilinear = c.trilinear;
+    engine.settings.anisotropy = 8;
     TextureFilter f = normaliseTextureFilter(&engine);
     SCOPED_TRACE(c.mode * 100 + c.anisotropic * 10 + c.trilinear);
-    EXPECT_EQ(engine.tfilter, c.expected_mode);
+    EXPECT_EQ(engine.settings.tfilter, c.expected_mode);
     EXPECT_EQ(f.min_filter, c.min);
     EXPECT_EQ(f.mag_filter, c.mag);
     EXPECT_EQ(f.mipmaps, c.mipmaps);
@@ -174,11 +174,11 @@ TEST(TextureFilters, SettingsNormaliseToTheSevenModes) {
     }
   }
   setTextureFilter(&engine, 9);
-  EXPECT_EQ(engine.tfilter, 2);
-  EXPECT_EQ(engine.anisotropic, 0);
+  EXPECT_EQ(engine.settings.tfilter, 2);
+  EXPECT_EQ(engine.settings.anisotropic, 0);
   setTextureFilter(&engine, 6);
-  EXPECT_EQ(engine.anisotropic, 1);
-  EXPECT_EQ(engine.trilinear, 1);
+  EXPECT_EQ(engine.settings.anisotropic, 1);
+  EXPECT_EQ(engine.settings.trilinear, 1);
 }
 
 // ---- in a real context ------------------------------------------------------
@@ -190,36 +190,36 @@ TEST_F(Textures, ANameLoadsOnceWhateverTheWrapAndNeverTakesSlotZero) {
   ASSERT_TRUE(write_image(data->path() + "brick.png", 64, 64, 24, 1, 2, 3));
   // No font in this folder: slot 0 is free but kept for the font, so the
   // first texture is not mistaken for "no texture".
-  ASSERT_FALSE(engine->textures[0].inUse);
+  ASSERT_FALSE(engine->resources.textures[0].inUse);
   int slot = loadTexture(engine, "brick", GL_REPEAT);
   EXPECT_GE(slot, 1);
   EXPECT_EQ(loadTexture(engine, "brick", GL_CLAMP_TO_EDGE), slot);
   GLint wrap = 0;
-  glBindTexture(GL_TEXTURE_2D, engine->textures[slot].glName);
+  glBindTexture(GL_TEXTURE_2D, engine->resources.textures[slot].glName);
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
   EXPECT_EQ(wrap, GL_REPEAT);
-  EXPECT_STREQ(engine->textures[slot].name, "brick");
-  EXPECT_EQ(engine->textures[slot].width, 64);
+  EXPECT_STREQ(engine->resources.textures[slot].name, "brick");
+  EXPECT_EQ(engine->resources.textures[slot].width, 64);
 
   EXPECT_EQ(loadTexture(engine, "missing", GL_REPEAT), 0);
   EXPECT_EQ(findFreeTextureSlot(engine), slot + 1);  // the failed load left its slot free
 
   // Freed (as cleanup frees everything), then loaded again: still not slot 0.
   freeTexture(engine, slot);
-  EXPECT_FALSE(engine->textures[slot].inUse);
+  EXPECT_FALSE(engine->resources.textures[slot].inUse);
   EXPECT_GE(loadTexture(engine, "brick", GL_REPEAT), 1);
 }
 
 TEST_F(Textures, FontNameTakesSlotZeroAndOnlyItsOwnerFreesIt) {
   start();
   ASSERT_TRUE(write_image(data->path() + "FONT.png", 64, 64, 32, 255, 255, 255));
-  if (engine->textures[0].inUse) releaseTextureSlot(engine, 0);
+  if (engine->resources.textures[0].inUse) releaseTextureSlot(engine, 0);
   EXPECT_EQ(loadTexture(engine, "FONT", GL_CLAMP), 0);
-  EXPECT_TRUE(engine->textures[0].inUse);
+  EXPECT_TRUE(engine->resources.textures[0].inUse);
   freeTexture(engine, 0);  // "no texture": nothing to free
-  EXPECT_TRUE(engine->textures[0].inUse);
+  EXPECT_TRUE(engine->resources.textures[0].inUse);
   releaseTextureSlot(engine, 0);
-  EXPECT_FALSE(engine->textures[0].inUse);
+  EXPECT_FALSE(engine->resources.textures[0].inUse);
 }
 
 TEST_F(Textures, ThirtyTwoBitBaseTextureMarksGroupAndObject) {
@@ -243,7 +243,7 @@ TEST_F(Textures, ThirtyTwoBitBaseTextureMarksGroupAndObject) {
   EXPECT_EQ(object.parts[0].groups[1].lightmapTexture, 0);  // cleared first
   EXPECT_EQ(object.blended, 1);
   GLint wrap = 0;
-  glBindTexture(GL_TEXTURE_2D, engine->textures[object.parts[0].groups[1].baseTexture].glName);
+  glBindTexture(GL_TEXTURE_2D, engine->resources.textures[object.parts[0].groups[1].baseTexture].glName);
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
   EXPECT_EQ(wrap, GL_CLAMP_TO_EDGE);
 
@@ -256,7 +256,7 @@ TEST_F(Textures, FilterModesEndInTheirGlParameters) {
   ASSERT_TRUE(write_image(data->path() + "b.png", 64, 64, 24, 1, 1, 1));
   ASSERT_TRUE(write_image(data->path() + "c.png", 64, 64, 24, 1, 1, 1));
   auto parameters = [&](int slot, GLint* min, GLint* mag) {
-    glBindTexture(GL_TEXTURE_2D, engine->textures[slot].glName);
+    glBindTexture(GL_TEXTURE_2D, engine->resources.textures[slot].glName);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, mag);
   };

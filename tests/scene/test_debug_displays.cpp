@@ -35,7 +35,7 @@ class DebugDisplays : public EngineTest {
                 "v -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
                 "f 1 2 3 4\nf 8 7 6 5\nf 1 5 6 2\nf 2 6 7 3\nf 3 7 8 4\nf 4 8 5 1\n");
     start();
-    ASSERT_GT(engine->font_char_count, 0);
+    ASSERT_GT(engine->resources.font_char_count, 0);
   }
   int32_t run(int type, const char* name, float n = 0, float a = 0, float b = 0, float c = 0, float d = 0) {
     int32_t result = -7;
@@ -102,10 +102,10 @@ TEST_F(DebugDisplays, VertexAndTriangleLabels) {
   EXPECT_GT(count(olive), 20);
   EXPECT_EQ(count(dark_green), 0);
   // An invisible part has no labels.
-  engine->objects[0]->parts[0].visible = 0;
-  engine->objects[0]->dirty = 0;
+  engine->scene.objects[0]->parts[0].visible = 0;
+  engine->scene.objects[0]->dirty = 0;
   run(CMD_SCENE, "geometry", 2);
-  engine->objects[0]->dirty = 0;
+  engine->scene.objects[0]->dirty = 0;
   draw_frames(1);
   EXPECT_EQ(count(dark_green), 0);
 }

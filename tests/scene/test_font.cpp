@@ -101,7 +101,7 @@ class Font : public EngineTest {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     drawText(engine, 100, 100, 0, scale, scale, text, 1, 1, 1, 1);
-    platform::swap_buffers(engine->hwnd);
+    platform::swap_buffers(engine->window.hwnd);
   }
 
   // Brightness at (x, y) counted from the top-left, as the text space counts.
@@ -163,8 +163,8 @@ TEST_F(Font, MetricsBlocksAreReadSkippedAndBounded) {
 TEST_F(Font, KerningMovesTheSecondCharacterOnlyAfterTheFirst) {
   write_block_font();
   start();
-  ASSERT_EQ(engine->font_char_count, 3);  // loaded at GL start-up
-  ASSERT_EQ(engine->font_kerning_count, 1);
+  ASSERT_EQ(engine->resources.font_char_count, 3);  // loaded at GL start-up
+  ASSERT_EQ(engine->resources.font_kerning_count, 1);
 
   // A at 100..132, V pulled 2 units (8 pixels) left: 132..164.
   present_text("AV");
@@ -195,7 +195,7 @@ TEST_F(Font, GlyphsAreUprightInAYDownSpace) {
   // Additive: colour scales the glyph.
   glClear(GL_COLOR_BUFFER_BIT);
   drawText(engine, 100, 100, 0, 4, 4, "A", 0.5f, 0, 0, 1);
-  platform::swap_buffers(engine->hwnd);
+  platform::swap_buffers(engine->window.hwnd);
   EXPECT_NEAR(lit(116, 116), 128, 10);
 }
 
@@ -212,33 +212,33 @@ TEST_F(Font, NothingIsDrawnWithoutCharacters) {
   m.block(3, "pages");
   data->write("FONT.fnt", m.bytes);
   run(CMD_SCENE, "loadfont");
-  EXPECT_EQ(engine->font_chars, nullptr);
-  EXPECT_EQ(engine->font_char_count, 0);
+  EXPECT_EQ(engine->resources.font_chars, nullptr);
+  EXPECT_EQ(engine->resources.font_char_count, 0);
   present_text("AV");
   EXPECT_LT(lit(116, 116), 50);
 
   // No metrics file at all: the same.
   std::remove((data->path() + "FONT.fnt").c_str());
   run(CMD_SCENE, "loadfont");
-  EXPECT_EQ(engine->font_chars, nullptr);
+  EXPECT_EQ(engine->resources.font_chars, nullptr);
 }
 
 TEST_F(Font, LoadfontReplacesTheFontAndCleanupReleasesIt) {
   start();
-  EXPECT_EQ(engine->font_chars, nullptr);
+  EXPECT_EQ(engine->resources.font_chars, nullptr);
   write_block_font();
-  engine->running = 1;
+  engine->pacing.running = 1;
   run(CMD_SCENE, "loadfont");
-  EXPECT_EQ(engine->running, 1);
-  EXPECT_EQ(engine->font_char_count, 3);
-  ASSERT_TRUE(engine->textures[engine->font_texture].inUse);
-  EXPECT_EQ(engine->textures[engine->font_texture].width, 64);
+  EXPECT_EQ(engine->pacing.running, 1);
+  EXPECT_EQ(engine->resources.font_char_count, 3);
+  ASSERT_TRUE(engine->resources.textures[engine->resources.font_texture].inUse);
+  EXPECT_EQ(engine->resources.textures[engine->resources.font_texture].width, 64);
 
   run(CMD_SCENE, "cleanup");
-  EXPECT_EQ(engine->font_chars, nullptr);
-  EXPECT_EQ(engine->font_kerning, nullptr);
-  EXPECT_EQ(engine->font_char_count, 0);
-  EXPECT_FALSE(engine->textures[engine->font_texture].inUse);
+  EXPECT_EQ(engine->resources.font_chars, nullptr);
+  EXPECT_EQ(engine->resources.font_kerning, nullptr);
+  EXPECT_EQ(engine->resources.font_char_count, 0);
+  EXPECT_FALSE(engine->resources.textures[engine->resources.font_texture].inUse);
   present_text("AV");
   EXPECT_LT(lit(116, 116), 50);
 }
@@ -260,8 +260,8 @@ TEST_F(Font, TheToolsFontDrawsReadableText) {
   FreeImage_Unload(image);
 
   start();
-  ASSERT_EQ(engine->font_char_count, 95);  // 32 to 126
-  EXPECT_GT(engine->font_kerning_count, 0);
+  ASSERT_EQ(engine->resources.font_char_count, 95);  // 32 to 126
+  EXPECT_GT(engine->resources.font_kerning_count, 0);
 
   present_text("HELLO", 2);
   // The H's left stem is solid, the middle of its upper half is dark; nothing

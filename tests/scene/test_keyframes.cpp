@@ -30,9 +30,9 @@ class Keyframes : public EngineTest {
   }
   void f(const char* name, float a = 0, float b = 0, float c = 0, float d = 0) { run(CMD_FRAMER, name, 0, a, b, c, d); }
   cObject* add_object(int slot) {
-    engine->objects[slot] = new cObject(engine);
-    raise_count(&engine->object_count, slot);
-    return engine->objects[slot];
+    engine->scene.objects[slot] = new cObject(engine);
+    engine->scene.objects.raise(slot);
+    return engine->scene.objects[slot];
   }
   // Animator 0 on `target` with keys at frames 0 and 10 at a and b.
   cFramer* two_keys(float target, const float a[3], const float b[3]) {
@@ -40,11 +40,11 @@ class Keyframes : public EngineTest {
     f("totalkeys", 2, 10);
     f("move", 0, a[0], a[1], a[2]);
     f("position", 1, b[0], b[1], b[2]);
-    return engine->framers[0];
+    return engine->scene.framers[0];
   }
   // One update step at a time far enough apart for any speed.
   void step() {
-    engine->now += 1000;
+    engine->pacing.now += 1000;
     advanceFramers(engine);
   }
 };
@@ -142,21 +142,21 @@ TEST_F(Keyframes, ACameraAnimatorMovesTheCameraAndMarksEveryObject) {
   f("start");
   clear_objects_dirty(engine);
   draw_frames(1);  // through the frame's update step
-  EXPECT_FLOAT_EQ(engine->cam_pos[0], -1);
-  EXPECT_FLOAT_EQ(engine->cam_pos[1], -2);
-  EXPECT_FLOAT_EQ(engine->cam_pos[2], 3);
-  EXPECT_FLOAT_EQ(engine->cam_rot[0], -10);
-  EXPECT_FLOAT_EQ(engine->cam_rot[1], 20);
-  EXPECT_FLOAT_EQ(engine->cam_rot[2], 30);
+  EXPECT_FLOAT_EQ(engine->view.cam_pos[0], -1);
+  EXPECT_FLOAT_EQ(engine->view.cam_pos[1], -2);
+  EXPECT_FLOAT_EQ(engine->view.cam_pos[2], 3);
+  EXPECT_FLOAT_EQ(engine->view.cam_rot[0], -10);
+  EXPECT_FLOAT_EQ(engine->view.cam_rot[1], 20);
+  EXPECT_FLOAT_EQ(engine->view.cam_rot[2], 30);
   EXPECT_EQ(framer->currentFrame, 1);
 
-  engine->cam_rot[0] = 5;
+  engine->view.cam_rot[0] = 5;
   f("freeangle", 1);
   clear_objects_dirty(engine);
   step();
-  EXPECT_EQ(engine->objects[0]->dirty, 1);
-  EXPECT_EQ(engine->objects[4]->dirty, 1);
-  EXPECT_FLOAT_EQ(engine->cam_rot[0], 5);
+  EXPECT_EQ(engine->scene.objects[0]->dirty, 1);
+  EXPECT_EQ(engine->scene.objects[4]->dirty, 1);
+  EXPECT_FLOAT_EQ(engine->view.cam_rot[0], 5);
 }
 
 TEST_F(Keyframes, SpeedLimitsTheFramesPerSecond) {
@@ -168,9 +168,9 @@ TEST_F(Keyframes, SpeedLimitsTheFramesPerSecond) {
     f("speed", speed);
     f("start");
     int produced = 0;
-    const uint32_t begin = engine->now;
+    const uint32_t begin = engine->pacing.now;
     for (uint32_t t = 0; t < 1000; ++t) {
-      engine->now = begin + t;  // a frame every millisecond
+      engine->pacing.now = begin + t;  // a frame every millisecond
       produced += framer->advance();
     }
     run(CMD_DELETE, "cFramer", 0);

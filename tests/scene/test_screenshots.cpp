@@ -10,7 +10,7 @@
 
 #include "commands/dispatch.h"
 #include "core/engine.h"
-#include "core/input.h"
+#include "frame/input.h"
 #include "platform/platform.h"
 #include "resources/screenshot.h"
 #include "script/command_ring.h"
@@ -43,7 +43,7 @@ class Screenshots : public EngineTest {
     glClearColor(0, 1, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glDisable(GL_SCISSOR_TEST);
-    platform::swap_buffers(engine->hwnd);
+    platform::swap_buffers(engine->window.hwnd);
   }
 };
 
@@ -105,14 +105,14 @@ TEST_F(Screenshots, SaveCommandAndScreenshotKeyWriteTheNextFiles) {
 
   platform::Event key;
   key.type = platform::EventType::KeyDown;
-  key.key = engine->key_shot;
+  key.key = engine->input.key_shot;
   window_procedure(key);
   EXPECT_TRUE(exists("screen2.png"));
 }
 
 TEST_F(Screenshots, AnUnwritableFileIsLostButStillSucceeds) {
   draw_frames(1);
-  std::snprintf(engine->data_path, sizeof engine->data_path, "%s", (data->path() + "missing/").c_str());
+  std::snprintf(engine->paths.data_path, sizeof engine->paths.data_path, "%s", (data->path() + "missing/").c_str());
   EXPECT_EQ(saveScreenshot(engine), 1);
   EXPECT_FALSE(exists("missing/screen1.png"));
 }

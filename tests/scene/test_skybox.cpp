@@ -78,30 +78,30 @@ TEST_F(Skybox, OneSkyBoxWithItsHalfSizeFromTheFarClipAtCreation) {
   EXPECT_EQ(sky("size", 100), 0);
   EXPECT_EQ(verb(CMD_STATUS), 0);
 
-  engine->far_clip = 3001;
+  engine->view.far_clip = 3001;
   EXPECT_EQ(verb(CMD_NEW), 1);
-  ASSERT_TRUE(engine->skybox);
-  EXPECT_EQ(engine->skybox->halfSize, 1500);
-  engine->far_clip = 8000;
-  EXPECT_EQ(engine->skybox->halfSize, 1500);
-  EXPECT_FALSE(engine->skybox->active);
+  ASSERT_TRUE(engine->scene.skybox);
+  EXPECT_EQ(engine->scene.skybox->halfSize, 1500);
+  engine->view.far_clip = 8000;
+  EXPECT_EQ(engine->scene.skybox->halfSize, 1500);
+  EXPECT_FALSE(engine->scene.skybox->active);
 
-  cSkybox* first = engine->skybox;
+  cSkybox* first = engine->scene.skybox;
   EXPECT_EQ(verb(CMD_NEW), 0);
-  EXPECT_EQ(engine->skybox, first);
+  EXPECT_EQ(engine->scene.skybox, first);
 
   EXPECT_EQ(sky("size", 801), 0);
-  EXPECT_EQ(engine->skybox->halfSize, 400);
+  EXPECT_EQ(engine->scene.skybox->halfSize, 400);
   EXPECT_EQ(sky("rotation", 10, 20, 30), 0);
-  EXPECT_EQ(engine->skybox->rotation[2], 30.0f);
+  EXPECT_EQ(engine->scene.skybox->rotation[2], 30.0f);
   EXPECT_EQ(sky("color", 0.5f, 0.25f, 0.125f), 0);
-  EXPECT_EQ(engine->skybox->color[2], 0.125f);
-  EXPECT_EQ(engine->skybox->color[3], 1.0f);
+  EXPECT_EQ(engine->scene.skybox->color[2], 0.125f);
+  EXPECT_EQ(engine->scene.skybox->color[3], 1.0f);
   EXPECT_EQ(sky("active", 1), 0);
   EXPECT_EQ(verb(CMD_STATUS), 1);
 
   EXPECT_EQ(verb(CMD_DELETE), 1);
-  EXPECT_FALSE(engine->skybox);
+  EXPECT_FALSE(engine->scene.skybox);
   EXPECT_EQ(verb(CMD_STATUS), 0);
 }
 
@@ -114,7 +114,7 @@ TEST_F(Skybox, AnyOtherNameLoadsTheSixFaces) {
   int front = loadTexture(engine, "sunset_front", GL_REPEAT);
   ASSERT_GT(front, 0);
   EXPECT_EQ(sky("sunset"), 0);
-  const cSkybox* box = engine->skybox;
+  const cSkybox* box = engine->scene.skybox;
   for (int k = 0; k < SKYBOX_FACES; ++k)
     EXPECT_EQ(box->faces[k], findTexture(engine, ("sunset_" + std::string(FACE_NAMES[k])).c_str())) << k;
   EXPECT_EQ(box->topFace, box->faces[0]);
@@ -143,10 +143,10 @@ TEST_F(Skybox, TheCubeTurnsWithTheCameraAndItsOwnRotationAndTakesItsTint) {
   sky("rotation", 0, -90, 0);
   expect_colour(centre(), FACE_COLOURS[2], "left");
   // The camera's rotation adds to it; the camera's position does not move it.
-  engine->cam_rot[1] = 90;
-  engine->cam_pos[2] = 3000;
+  engine->view.cam_rot[1] = 90;
+  engine->view.cam_pos[2] = 3000;
   expect_colour(centre(), FACE_COLOURS[5], "camera and box cancel");
-  engine->cam_rot[1] = 0;
+  engine->view.cam_rot[1] = 0;
   sky("rotation", 0, 180, 0);
   expect_colour(centre(), FACE_COLOURS[4], "back");
   sky("rotation", -90, 0, 0);

@@ -58,10 +58,10 @@ class StencilScene : public EngineTest {
                float b) {
     data->write(name + ".obj", obj);
     int slot = 0;
-    while (engine->objects[slot]) ++slot;
+    while (engine->scene.objects[slot]) ++slot;
     auto* object = new cObject(engine);
-    engine->objects[slot] = object;
-    raise_count(&engine->object_count, slot);
+    engine->scene.objects[slot] = object;
+    engine->scene.objects.raise(slot);
     EXPECT_TRUE(object->load(name.c_str()));
     object_command(slot, "diffuse", r, g, b);
     object_command(slot, "position", x, y, z);
@@ -69,14 +69,14 @@ class StencilScene : public EngineTest {
     return slot;
   }
   int add_box(float x, float y, float z, float half, float r, float g, float b) {
-    return add_mesh("box" + std::to_string(engine->object_count), cube_obj(half), x, y, z, r, g, b);
+    return add_mesh("box" + std::to_string(engine->scene.objects.count), cube_obj(half), x, y, z, r, g, b);
   }
   // A square facing the camera, 2 * half on a side.
   int add_wall(float z, float half, float r = 1, float g = 1, float b = 1) {
     std::string h = std::to_string(half);
     std::string obj = "v -" + h + " -" + h + " 0\nv " + h + " -" + h + " 0\nv " + h + " " + h + " 0\nv -" + h +
                       " " + h + " 0\nf 1 2 3 4\n";
-    return add_mesh("wall" + std::to_string(engine->object_count), obj, 0, 0, z, r, g, b);
+    return add_mesh("wall" + std::to_string(engine->scene.objects.count), obj, 0, 0, z, r, g, b);
   }
   // A free light at script position (x, y, z), switched on.
   int add_light(float x, float y, float z) {

@@ -45,8 +45,8 @@ TEST_F(CSG, IntersectionByDefaultDifferenceWithOpmodeZero) {
 
   // B takes part only through the operation: inactive after the frame.
   EXPECT_EQ(run(CMD_STATUS, "cObject", static_cast<float>(b)), 0);
-  EXPECT_EQ(engine->objects[b]->frontFace, GL_CCW);  // draw settings given back
-  EXPECT_EQ(engine->objects[b]->frustumTest, 1);
+  EXPECT_EQ(engine->scene.objects[b]->frontFace, GL_CCW);  // draw settings given back
+  EXPECT_EQ(engine->scene.objects[b]->frustumTest, 1);
 }
 
 TEST_F(CSG, SettingsHidesBothUntilActive) {
@@ -55,7 +55,7 @@ TEST_F(CSG, SettingsHidesBothUntilActive) {
   draw_frames(1);
   run(CMD_CSG, "settings", 0, static_cast<float>(a), static_cast<float>(b), 0);
   EXPECT_EQ(run(CMD_STATUS, "cCSG", 0), 0);
-  EXPECT_FALSE(engine->csgs[0]->opmode);
+  EXPECT_FALSE(engine->scene.csgs[0]->opmode);
   draw_frames(1);
   EXPECT_TRUE(colour_near(overlap(), 0, 0, 0));
   EXPECT_TRUE(colour_near(a_only(), 0, 0, 0));
@@ -66,9 +66,9 @@ TEST_F(CSG, SettingsHidesBothUntilActive) {
 
   // Deleting the operation gives A back to the normal pass; B stays off.
   EXPECT_EQ(run(CMD_DELETE, "cCSG", 0), 1);
-  EXPECT_EQ(engine->csg_count, 0);
-  EXPECT_EQ(engine->objects[a]->csgMark, 0);
-  EXPECT_EQ(engine->objects[b]->csgMark, 0);
+  EXPECT_EQ(engine->scene.csgs.count, 0);
+  EXPECT_EQ(engine->scene.objects[a]->csgMark, 0);
+  EXPECT_EQ(engine->scene.objects[b]->csgMark, 0);
   draw_frames(1);
   EXPECT_TRUE(colour_near(overlap(), 255, 0, 0));
 }
@@ -86,13 +86,13 @@ TEST_F(CSG, OperandsThatNameNoObjectNeverActivate) {
   draw_frames(1);
   EXPECT_TRUE(colour_near(overlap(), 0, 255, 0)) << "both drawn normally";
   EXPECT_TRUE(colour_near(a_only(), 255, 0, 0));
-  EXPECT_EQ(engine->objects[a]->csgMark, 0);
+  EXPECT_EQ(engine->scene.objects[a]->csgMark, 0);
 
   // A hole in the table below the count is refused too, and delete clears
   // only the marks of objects that exist.
   add_box(5, 5, 20, 1, 1, 1, 1);  // keeps the count above the hole
   EXPECT_EQ(run(CMD_DELETE, "cObject", static_cast<float>(b)), 1);
-  EXPECT_EQ(engine->object_count, 3);
+  EXPECT_EQ(engine->scene.objects.count, 3);
   ASSERT_EQ(run(CMD_NEW, "cCSG", static_cast<float>(a), static_cast<float>(b)), 1);
   run(CMD_CSG, "active", 1);
   EXPECT_EQ(run(CMD_STATUS, "cCSG", 1), 0);

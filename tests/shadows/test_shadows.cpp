@@ -78,30 +78,30 @@ TEST_F(Shadows, LoneTriangleHasThreeOpenEdgesAndThreeQuadsPerLight) {
   add_light(3, 0, -10);
   int shadow = run(CMD_NEW, "cShadow", 0, 0);
   ASSERT_EQ(shadow, 0);
-  const MaterialGroup& group = engine->objects[0]->parts[0].groups[0];
+  const MaterialGroup& group = engine->scene.objects[0]->parts[0].groups[0];
   for (int e = 0; e < 3; ++e) EXPECT_EQ(group.adjacency[e], -1);
 
   run(CMD_SHADOW, "active", 0);
   resetFrameTriangles(engine);
-  buildShadowVolume(engine->shadows[0]);
-  EXPECT_NE(engine->shadows[0]->displayList, 0u);
+  buildShadowVolume(engine->scene.shadows[0]);
+  EXPECT_NE(engine->scene.shadows[0]->displayList, 0u);
   EXPECT_EQ(frameTriangles(engine), 2 * 3 * 2);  // 3 quads of 2 triangles, 2 lights
 
   // A switched-off light is left out unless nolight is set.
   run(CMD_LIGHT, "active", 1, 0);
   resetFrameTriangles(engine);
-  buildShadowVolume(engine->shadows[0]);
+  buildShadowVolume(engine->scene.shadows[0]);
   EXPECT_EQ(frameTriangles(engine), 6);
   run(CMD_SHADOW, "nolight", 0, 1);
   resetFrameTriangles(engine);
-  buildShadowVolume(engine->shadows[0]);
+  buildShadowVolume(engine->scene.shadows[0]);
   EXPECT_EQ(frameTriangles(engine), 12);
 }
 
 TEST_F(Shadows, ClosedBoxHasANeighbourForEveryEdge) {
   add_box(0, 0, 8, 1, 1, 1, 1);
   ASSERT_EQ(run(CMD_NEW, "cShadow", 0, 0), 0);
-  const MeshPart& part = engine->objects[0]->parts[0];
+  const MeshPart& part = engine->scene.objects[0]->parts[0];
   int edges = 0;
   for (const MaterialGroup& group : part.groups) {
     ASSERT_EQ(group.adjacency.size(), static_cast<size_t>(group.triangleCount) * 4);
@@ -120,11 +120,11 @@ TEST_F(Shadows, CreationNeedsAnObjectInTheMeshSlot) {
   EXPECT_EQ(run(CMD_NEW, "cShadow", 3, 0), -1);    // slot 0 is empty
   add_box(0, 0, 8, 1, 1, 1, 1);
   EXPECT_EQ(run(CMD_NEW, "cShadow", 5, 0), 0);     // placed by 5, extrudes 0
-  EXPECT_EQ(engine->shadows[0]->object, 5);
-  EXPECT_EQ(engine->shadows[0]->meshObject, 0);
+  EXPECT_EQ(engine->scene.shadows[0]->object, 5);
+  EXPECT_EQ(engine->scene.shadows[0]->meshObject, 0);
   EXPECT_EQ(run(CMD_NEW, "cShadow", 0, -1), 1);    // negative: the mesh is a0
-  EXPECT_EQ(engine->shadows[1]->meshObject, 0);
-  EXPECT_EQ(engine->shadow_count, 2);
+  EXPECT_EQ(engine->scene.shadows[1]->meshObject, 0);
+  EXPECT_EQ(engine->scene.shadows.count, 2);
   // No light yet: `active` is refused.
   run(CMD_SHADOW, "active", 1);
   EXPECT_EQ(run(CMD_STATUS, "cShadow", 1), 0);
@@ -132,7 +132,7 @@ TEST_F(Shadows, CreationNeedsAnObjectInTheMeshSlot) {
   run(CMD_SHADOW, "active", 1);
   EXPECT_EQ(run(CMD_STATUS, "cShadow", 1), 1);
   EXPECT_EQ(run(CMD_DELETE, "cShadow", 1), 1);
-  EXPECT_EQ(engine->shadow_count, 1);
+  EXPECT_EQ(engine->scene.shadows.count, 1);
 }
 
 // A red box (edge 2) at depth 8 in front of a white wall at depth 10, lit from
@@ -214,7 +214,7 @@ TEST_F(Shadows, ActiveShadowWaitsForAChangeAndForgetsDeletedObjects) {
   ASSERT_EQ(run(CMD_NEW, "cShadow", 0, 0), 0);
   run(CMD_SHADOW, "active", 0);
   draw_frames(2);
-  EXPECT_EQ(engine->shadows[0]->displayList, 0u);
+  EXPECT_EQ(engine->scene.shadows[0]->displayList, 0u);
   EXPECT_TRUE(colour_near(at(-2.4f, 0, -10), 255, 255, 255)) << "nothing built yet";
 
   run(CMD_LIGHT, "position", 0, 20, 0, -21);  // a light moved: every object dirty

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "core/exit_status.h"
-#include "core/frame.h"
+#include "frame/frame.h"
 #include "core/launch_options.h"
 #include "platform/platform.h"
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "core/engine.h"
+#include "frame/engine_start.h"
 #include "tests/support/e2e.h"
 
 class EngineTest : public ::testing::Test {

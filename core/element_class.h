@@ -1,5 +1,7 @@
-// The class-command frame: how an element class plugs into the dispatcher.
-// Render thread only, like everything the dispatcher runs.
+// The element protocol: how an element class plugs into the command dispatcher
+// and the frame. Element classes include this (never the dispatcher or the
+// frame); the dispatcher and the frame know every class through the registry.
+// Render thread only, like everything the dispatcher and the frame run.
 //
 // A class brings, in its own file, a traits struct and one registration line:
 //
@@ -10,8 +12,8 @@
 //     static constexpr const char* name = "cLight";
 //     static constexpr int type_code = CMD_LIGHT;
 //     static constexpr int capacity = MAX_LIGHTS;        // 1: a single-element class
-//     static cLight** slots(Engine* e) { return e->lights; }   // single: { return &e->blur; }
-//     static int32_t* count(Engine* e) { return &e->light_count; }  // tables only
+//     static auto* table(Engine* e) { return &e->scene.lights; }  // tables
+//     // single classes instead: static cBlur** slots(Engine* e) { return &e->scene.blur; }
 //     // The class's commands in their listed order (matched by match_keyword).
 //     static constexpr ClassKeyword<cLight> keywords[] = {
 //         {"active", light_active}, {"diffuse", light_diffuse}, ...};
@@ -31,10 +33,14 @@
 //     // Optional: `new` destroys an existing single element and makes a fresh one
 //     // (the lightmap baker) instead of keeping it.
 //     static constexpr bool replace_on_new = true;
+//     // Optional frame hooks, one per stage the class takes part in (FrameStage):
+//     static void opaque(Engine* e);   // update, before_clear, background, opaque,
+//                                      // blended, transparent, composite, after_swap
 //   };
 //   extern const ClassType light_class = class_type<LightClass>();
 //
-// and then adds X(light_class) to the list in commands/class_registry.cpp.
+// and then adds it to the list in commands/class_registry.cpp, whose order is
+// the order in which the frame calls each stage's hooks.
 //
 // The frame then does what every class shares: element lookup (slot n of the
 // table, or the single element; numbers outside the table and empty slots are
@@ -44,12 +50,14 @@
 #pragma once
 
 #include <concepts>
+#include <type_traits>
 #include <cstdint>
 #include <iterator>
 
-#include "commands/keyword_match.h"
+#include "core/command_codes.h"
 #include "core/convert.h"
 #include "core/engine.h"
+#include "core/keyword_match.h"
 
 // The five values of one command slot (missing ones are 0.0). For a class
 // written with an element number in the script, n is that number and a..d are
@@ -66,6 +74,22 @@ using ClassHandler = void (*)(Element& element, const CommandArgs& args);
 
 template <typename Element>
 using ClassKeyword = Keyword<ClassHandler<Element>>;
+
+// The stages of a frame at which a class may take part, in the order the frame
+// runs them; within a stage, classes run in the registry's order.
+enum FrameStage {
+  STAGE_UPDATE,        // every frame loop round, drawn or not: animation and simulation
+  STAGE_BEFORE_CLEAR,  // before the frame's clear: scene renders into textures
+  STAGE_BACKGROUND,    // right after the clear, before the camera
+  STAGE_OPAQUE,        // the scene pass under the camera: lights, sky, opaque surfaces, stencil passes
+  STAGE_BLENDED,       // the scene pass's blended surfaces
+  STAGE_TRANSPARENT,   // additive sprites, depth writes off
+  STAGE_COMPOSITE,     // over the finished scene, before the fade
+  STAGE_AFTER_SWAP,    // after the buffer swap
+  FRAME_STAGES
+};
+
+using StageHook = void (*)(Engine* engine);
 
 // A registered class, with its type erased so that the dispatcher can hold all
 // sixteen in one table indexed by type code. Built by class_type<Traits>().
@@ -89,6 +113,8 @@ struct ClassType {
   void* (*element)(Engine* engine, int number);
   // Keyword `index` of the class's command list in test order; null past its end.
   const char* (*keyword)(int index);
+  // The class's frame hooks by FrameStage; null where it takes no part.
+  StageHook stages[FRAME_STAGES];
 };
 
 template <typename T>
@@ -96,12 +122,14 @@ concept ElementClassTraits = requires(Engine* engine, typename T::Element* eleme
   { T::name } -> std::convertible_to<const char*>;
   { T::type_code } -> std::convertible_to<int>;
   { T::capacity } -> std::convertible_to<int>;
-  { T::slots(engine) } -> std::same_as<typename T::Element**>;
   match_keyword(T::keywords, "");
   T::destroy(element);
-} && (T::capacity == 1 || requires(Engine* engine) {
-  { T::count(engine) } -> std::same_as<int32_t*>;
-});
+} && ((T::capacity == 1 && requires(Engine* engine) {
+  { T::slots(engine) } -> std::same_as<typename T::Element**>;
+}) || (T::capacity > 1 && requires(Engine* engine) {
+  { T::table(engine)->slots[0] } -> std::convertible_to<typename T::Element*>;
+  requires std::remove_pointer_t<decltype(T::table(engine))>::capacity == T::capacity;
+}));
 
 // The shared frame, instantiated once per class.
 template <ElementClassTraits T>
@@ -110,13 +138,10 @@ struct ClassFrame {
   static constexpr bool single = T::capacity == 1;
 
   static Element* find(Engine* engine, int number) {
-    Element** slots = T::slots(engine);
-    if constexpr (single) {
-      return *slots;  // single elements have no number
-    } else {
-      if (number < 0 || number >= T::capacity) return nullptr;
-      return slots[number];
-    }
+    if constexpr (single)
+      return *T::slots(engine);  // single elements have no number
+    else
+      return T::table(engine)->at(number);
   }
 
   static void* element(Engine* engine, int number) { return find(engine, number); }
@@ -140,8 +165,8 @@ struct ClassFrame {
   }
 
   static int32_t create(Engine* engine, const CommandArgs& args) {
-    Element** slots = T::slots(engine);
     if constexpr (single) {
+      Element** slots = T::slots(engine);
       if constexpr (requires { T::replace_on_new; }) {
         if (T::replace_on_new && *slots) {
           T::destroy(*slots);
@@ -154,33 +179,29 @@ struct ClassFrame {
         if (T::replace_on_new) return 1;
       return *slots ? 1 : 0;
     } else {
-      for (int slot = 0; slot < T::capacity; ++slot) {
-        if (slots[slot]) continue;
-        Element* made = T::construct(engine, slot, args);
-        if (!made) return -1;
-        slots[slot] = made;
-        raise_count(T::count(engine), slot);
-        return slot;
-      }
-      return -1;  // the table is full
+      auto* table = T::table(engine);
+      int slot = table->lowest_free();
+      if (slot < 0) return -1;  // the table is full
+      Element* made = T::construct(engine, slot, args);
+      if (!made) return -1;
+      (*table)[slot] = made;
+      table->raise(slot);
+      return slot;
     }
   }
 
   static int32_t remove(Engine* engine, int number) {
-    Element** slots = T::slots(engine);
     if constexpr (single) {
+      Element** slots = T::slots(engine);
       if (*slots) T::destroy(*slots);
       *slots = nullptr;
       return 1;
     } else {
+      auto* table = T::table(engine);
       if (number < 0 || number >= T::capacity) return 0;
-      if (slots[number]) T::destroy(slots[number]);
-      slots[number] = nullptr;
-      // The count is one past the highest slot still occupied.
-      int32_t* count = T::count(engine);
-      int highest = *count < T::capacity ? *count : T::capacity;
-      while (highest > 0 && !slots[highest - 1]) --highest;
-      *count = highest;
+      if ((*table)[number]) T::destroy((*table)[number]);
+      (*table)[number] = nullptr;
+      table->recount();
       return 1;
     }
   }
@@ -195,14 +216,16 @@ struct ClassFrame {
   }
 
   static void destroy(Engine* engine, int number) {
-    Element** slots = T::slots(engine);
     if constexpr (single) {
+      Element** slots = T::slots(engine);
       if (*slots) T::destroy(*slots);
       *slots = nullptr;
     } else {
-      if (number < 0 || number >= T::capacity || !slots[number]) return;
-      T::destroy(slots[number]);
-      slots[number] = nullptr;
+      auto* table = T::table(engine);
+      Element* element = table->at(number);
+      if (!element) return;
+      T::destroy(element);
+      (*table)[number] = nullptr;
     }
   }
 };
@@ -213,24 +236,40 @@ constexpr ClassType class_type() {
   int32_t (*create)(Engine*, const CommandArgs&) = nullptr;
   if constexpr (requires(Engine* e, const CommandArgs& args) { T::construct(e, 0, args); })
     create = &Frame::create;
-  return ClassType{T::name,       T::type_code,   T::capacity,    &Frame::command, create,
-                   &Frame::remove, &Frame::status, &Frame::destroy, &Frame::element, &Frame::keyword};
+  ClassType type{T::name,       T::type_code,   T::capacity,    &Frame::command, create,
+                 &Frame::remove, &Frame::status, &Frame::destroy, &Frame::element, &Frame::keyword, {}};
+  if constexpr (requires(Engine* e) { T::update(e); }) type.stages[STAGE_UPDATE] = &T::update;
+  if constexpr (requires(Engine* e) { T::before_clear(e); }) type.stages[STAGE_BEFORE_CLEAR] = &T::before_clear;
+  if constexpr (requires(Engine* e) { T::background(e); }) type.stages[STAGE_BACKGROUND] = &T::background;
+  if constexpr (requires(Engine* e) { T::opaque(e); }) type.stages[STAGE_OPAQUE] = &T::opaque;
+  if constexpr (requires(Engine* e) { T::blended(e); }) type.stages[STAGE_BLENDED] = &T::blended;
+  if constexpr (requires(Engine* e) { T::transparent(e); }) type.stages[STAGE_TRANSPARENT] = &T::transparent;
+  if constexpr (requires(Engine* e) { T::composite(e); }) type.stages[STAGE_COMPOSITE] = &T::composite;
+  if constexpr (requires(Engine* e) { T::after_swap(e); }) type.stages[STAGE_AFTER_SWAP] = &T::after_swap;
+  return type;
 }
 
-// Type codes 1..16 name the element classes; 0 is the scene.
-constexpr int CLASS_TYPE_CODES = 17;
-
-// The classes the dispatcher knows, by type code. The engine's own is built from
-// the list in commands/class_registry.cpp; tests may build their own.
+// The classes the dispatcher and the frame know: by type code, and in the order
+// they were added, which is the order of every frame stage. The engine's own is
+// built from the list in commands/class_registry.cpp; tests may build their own.
 struct ClassRegistry {
   const ClassType* by_code[CLASS_TYPE_CODES] = {};
+  const ClassType* in_order[CLASS_TYPE_CODES] = {};
+  int count = 0;
 
   void add(const ClassType& type) {
-    if (type.type_code > 0 && type.type_code < CLASS_TYPE_CODES) by_code[type.type_code] = &type;
+    if (type.type_code <= 0 || type.type_code >= CLASS_TYPE_CODES || by_code[type.type_code]) return;
+    by_code[type.type_code] = &type;
+    in_order[count++] = &type;
   }
   const ClassType* find(int type_code) const {
     if (type_code <= 0 || type_code >= CLASS_TYPE_CODES) return nullptr;
     return by_code[type_code];
+  }
+  // Calls every class's hook for `stage`, in registry order.
+  void run_stage(FrameStage stage, Engine* engine) const {
+    for (int i = 0; i < count; ++i)
+      if (StageHook hook = in_order[i]->stages[stage]) hook(engine);
   }
 };
 

@@ -1,4 +1,4 @@
-#include "core/presented_frame.h"
+#include "frame/presented_frame.h"
 
 #include "core/engine.h"
 #include "platform/platform.h"
@@ -9,8 +9,8 @@ bool save_presented_frame(const char* path) {
   int width = 0, height = 0;
   if (platform::is_headless()) {
     platform::presented_frame_size(&width, &height);
-  } else if (engine && engine->hwnd) {
-    platform::client_size(engine->hwnd, &width, &height);
+  } else if (engine && engine->window.hwnd) {
+    platform::client_size(engine->window.hwnd, &width, &height);
   }
   return writeFrontBufferPng(path, width, height);
 }

@@ -1,4 +1,4 @@
-#include "core/main_loop.h"
+#include "frame/main_loop.h"
 
 #include <sys/stat.h>
 
@@ -10,10 +10,10 @@
 #include "core/clock.h"
 #include "core/engine.h"
 #include "core/exit_status.h"
-#include "core/frame.h"
-#include "core/input.h"
+#include "frame/frame.h"
+#include "frame/input.h"
 #include "core/launch_options.h"
-#include "core/presented_frame.h"
+#include "frame/presented_frame.h"
 #include "platform/platform.h"
 #include "script/messages.h"
 #include "script/script_runner.h"
@@ -22,7 +22,7 @@ namespace {
 
 // The script is done when no thread ever started, or when its thread ended and
 // every command it posted has run.
-bool script_done(const Engine* engine) { return !engine->script_runner || engine->script_runner->finished(); }
+bool script_done(const Engine* engine) { return !engine->scene.script_runner || engine->scene.script_runner->finished(); }
 
 // ---- recording ----
 
@@ -74,7 +74,7 @@ constexpr uint32_t WATCH_INTERVAL_MS = 200;
 class ScriptWatch {
  public:
   explicit ScriptWatch(const Engine* engine)
-      : path_(std::string(engine->data_path) + "script.txt"), stamp_(stamp_of(path_)), next_look_(platform::ticks_ms()) {}
+      : path_(std::string(engine->paths.data_path) + "script.txt"), stamp_(stamp_of(path_)), next_look_(platform::ticks_ms()) {}
 
   // True once the file has changed since the last look (and is there).
   bool changed() {
@@ -98,11 +98,11 @@ class ScriptWatch {
 // touches the ring again), and the new text parsed and started.
 void reload_script(Engine* engine) {
   destroyScene(engine, /*at_shutdown=*/false);
-  delete engine->script_runner;
-  engine->script_runner = nullptr;
+  delete engine->scene.script_runner;
+  engine->scene.script_runner = nullptr;
   clear_script_error();
   platform::set_window_title("Test");
-  engine->script_runner = new ScriptRunner(engine);
+  engine->scene.script_runner = new ScriptRunner(engine);
 }
 
 }  // namespace
@@ -118,7 +118,7 @@ int run_main_loop(Engine* engine) {
   ScriptWatch watch(engine);
   set_errors_keep_running(g_launch.watch);
 
-  while (engine->running) {
+  while (engine->pacing.running) {
     platform::Event event;
     if (platform::poll_event(&event)) {
       if (event.type == platform::EventType::Quit) break;
@@ -133,8 +133,8 @@ int run_main_loop(Engine* engine) {
     // counts toward --frames, and the commands drained in it have run. In
     // lock-step the script first runs up to its next wait, so the count is
     // the same on every run.
-    if (engine_clock_fixed() && engine->script_runner && engine->script_runner->running)
-      wait_for_idle_script(engine->script_runner);
+    if (engine_clock_fixed() && engine->scene.script_runner && engine->scene.script_runner->running)
+      wait_for_idle_script(engine->scene.script_runner);
     bool done_before = script_done(engine);
     uint32_t frame_time = engine_clock_since_start();
     if (!run_frame(engine)) continue;

@@ -1,4 +1,4 @@
-#include "resources/debug_display.h"
+#include "frame/debug_display.h"
 
 #include <GL/gl.h>
 
@@ -40,8 +40,8 @@ void label(Engine* engine, const float at[3], float sx, float sy, const char* te
 // 1: every part's box, then the object's, with the part numbers.
 void draw_boxes(Engine* engine) {
   static const float part_label[4] = {0.5f, 0.5f, 0.5f, 1.0f};
-  for (int i = 0; i < engine->object_count; ++i) {
-    const cObject* object = engine->objects[i];
+  for (int i = 0; i < engine->scene.objects.count; ++i) {
+    const cObject* object = engine->scene.objects[i];
     if (!object) continue;
     for (int p = 0; p < object->partCount; ++p) {
       const MeshPart& part = object->parts[p];
@@ -61,8 +61,8 @@ void draw_boxes(Engine* engine) {
 // 2: "part-vertex" at every vertex of the visible parts, in the object's space.
 void draw_vertex_labels(Engine* engine) {
   static const float colour[4] = {0.0f, 0.5f, 0.0f, 1.0f};
-  for (int i = 0; i < engine->object_count; ++i) {
-    const cObject* object = engine->objects[i];
+  for (int i = 0; i < engine->scene.objects.count; ++i) {
+    const cObject* object = engine->scene.objects[i];
     if (!object) continue;
     object->applyTransform();
     for (int p = 0; p < object->partCount; ++p) {
@@ -82,8 +82,8 @@ void draw_vertex_labels(Engine* engine) {
 // 3: "part,group,triangle" at every triangle's first vertex.
 void draw_triangle_labels(Engine* engine) {
   static const float colour[4] = {0.5f, 0.5f, 0.0f, 1.0f};
-  for (int i = 0; i < engine->object_count; ++i) {
-    const cObject* object = engine->objects[i];
+  for (int i = 0; i < engine->scene.objects.count; ++i) {
+    const cObject* object = engine->scene.objects[i];
     if (!object) continue;
     object->applyTransform();
     for (int p = 0; p < object->partCount; ++p) {
@@ -109,8 +109,8 @@ void draw_triangle_labels(Engine* engine) {
 // object's, each key labelled. Keys are in the object commands' convention.
 void draw_key_paths(Engine* engine) {
   static const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-  for (int n = 0; n < engine->framer_count && n < MAX_ELEMENTS; ++n) {
-    const cFramer* framer = engine->framers[n];
+  for (int n = 0; n < engine->scene.framers.count && n < MAX_ELEMENTS; ++n) {
+    const cFramer* framer = engine->scene.framers[n];
     if (!framer) continue;
     const bool camera = framer->object < 0;
     lines_state();

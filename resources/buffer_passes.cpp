@@ -1,4 +1,4 @@
-#include "effects/post_common.h"
+#include "resources/buffer_passes.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -6,59 +6,22 @@
 #include <vector>
 
 #include "core/engine.h"
-#include "core/gl_context.h"
-#include "effects/bloom.h"
-#include "effects/blur.h"
-#include "effects/glow.h"
+#include "platform/gl_api.h"
+#include "core/view.h"
 #include "resources/render_buffers.h"
 #include "resources/texture_manager.h"
 
 // Largest edge a buffer is made with: render buffers are at most 4096.
 static constexpr int MAX_BUFFER_EDGE = 4096;
 
-void post_quad(float u, float v, float x, float y) {
-  glBegin(GL_QUADS);
-  glTexCoord2f(0.0f, v);
-  glVertex3f(-x, y, 0.0f);
-  glTexCoord2f(u, v);
-  glVertex3f(x, y, 0.0f);
-  glTexCoord2f(u, 0.0f);
-  glVertex3f(x, -y, 0.0f);
-  glTexCoord2f(0.0f, 0.0f);
-  glVertex3f(-x, -y, 0.0f);
-  glEnd();
-}
-
-void begin_matrix_bracket() {
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-}
-
-void end_matrix_bracket() {
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
-}
-
-MultisampleBracket::MultisampleBracket(const Engine* engine) : multisample_(engine->multisample != 0) {
-  if (multisample_) glDisable(GL_MULTISAMPLE_ARB);
-}
-
-MultisampleBracket::~MultisampleBracket() {
-  if (multisample_) glEnable(GL_MULTISAMPLE_ARB);
-}
-
 static bool valid_slot(int slot) { return slot > 0 && slot < MAX_TEXTURES; }
 
-int buffer_width(const Engine* engine, int slot) { return valid_slot(slot) ? engine->textures[slot].width : 0; }
+int buffer_width(const Engine* engine, int slot) { return valid_slot(slot) ? engine->resources.textures[slot].width : 0; }
 
-int buffer_height(const Engine* engine, int slot) { return valid_slot(slot) ? engine->textures[slot].height : 0; }
+int buffer_height(const Engine* engine, int slot) { return valid_slot(slot) ? engine->resources.textures[slot].height : 0; }
 
 void bind_buffer(const Engine* engine, int slot) {
-  if (valid_slot(slot)) glBindTexture(GL_TEXTURE_2D, engine->textures[slot].glName);
+  if (valid_slot(slot)) glBindTexture(GL_TEXTURE_2D, engine->resources.textures[slot].glName);
 }
 
 void copy_to_bound(int width, int height) { glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height); }
@@ -72,7 +35,7 @@ bool keep_small_buffer(Engine* engine, int32_t* buffer, int edge) {
     *buffer = newBufferTexture(engine, zeros.data(), edge, edge);
     return *buffer != 0;
   }
-  if (buffer_width(engine, *buffer) > engine->width || buffer_height(engine, *buffer) > engine->height) {
+  if (buffer_width(engine, *buffer) > engine->view.width || buffer_height(engine, *buffer) > engine->view.height) {
     if (!rebuildBufferTexture(engine, *buffer)) {
       freeTexture(engine, *buffer);
       *buffer = 0;
@@ -83,51 +46,42 @@ bool keep_small_buffer(Engine* engine, int32_t* buffer, int edge) {
 }
 
 int make_window_buffer(Engine* engine) {
-  int width = engine->width, height = engine->height;
+  int width = engine->view.width, height = engine->view.height;
   if (!ceilPowerOfTwo(&width) || !ceilPowerOfTwo(&height)) return 0;
 
   // bilinear, no mipmaps, whatever the engine's cap
-  int saved_max = engine->max_texture_size;
-  int saved_filter = engine->tfilter;
+  int saved_max = engine->settings.max_texture_size;
+  int saved_filter = engine->settings.tfilter;
   GLint gl_max = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &gl_max);
-  engine->max_texture_size = gl_max;
-  engine->tfilter = 1;
-  engine->anisotropic = 0;
-  engine->trilinear = 0;
+  engine->settings.max_texture_size = gl_max;
+  engine->settings.tfilter = 1;
+  engine->settings.anisotropic = 0;
+  engine->settings.trilinear = 0;
   std::vector<uint8_t> zeros(static_cast<size_t>(width) * height * 3, 0);
   int slot = newBufferTexture(engine, zeros.data(), width, height);
   setTextureFilter(engine, saved_filter);
-  engine->max_texture_size = saved_max;
+  engine->settings.max_texture_size = saved_max;
   return slot;
 }
 
-void render_at_buffer_size(Engine* engine, int buffer, void (*draw)(Engine*)) {
-  int saved_width = engine->width, saved_height = engine->height;
-  double aspect = saved_height != 0 ? static_cast<double>(saved_width) / saved_height : 0.0;
-  int width = buffer_width(engine, buffer), height = buffer_height(engine, buffer);
-  engine->width = static_cast<int16_t>(width);
-  engine->height = static_cast<int16_t>(height);
-  if (engine->hglrc) set_viewport(aspect, width, height);
+View buffer_view(const Engine* engine, int buffer) {
+  View view = window_view(engine);
+  view.scene_scale = false;
+  view.clear = true;
+  const int window_width = engine->view.width, window_height = engine->view.height;
+  view.aspect = window_height != 0 ? static_cast<double>(window_width) / window_height : 0.0;
+  view.width = buffer_width(engine, buffer);
+  view.height = buffer_height(engine, buffer);
+  return view;
+}
 
-  // Camera as the frame sets it
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  glLoadIdentity();
-  glRotatef(engine->cam_rot[0], 1.0f, 0.0f, 0.0f);
-  glRotatef(engine->cam_rot[1], 0.0f, 1.0f, 0.0f);
-  glRotatef(engine->cam_rot[2], 0.0f, 0.0f, 1.0f);
-  glTranslatef(engine->cam_pos[0], engine->cam_pos[1], engine->cam_pos[2]);
-  glGetFloatv(GL_MODELVIEW_MATRIX, engine->modelview);
+void arrays_and_texturing_on() {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glEnable(GL_TEXTURE_2D);
   glDisable(GL_BLEND);
-
-  draw(engine);
-
-  engine->width = static_cast<int16_t>(saved_width);
-  engine->height = static_cast<int16_t>(saved_height);
 }
 
 void bright_pass(const float threshold[4], float u, float v) {
@@ -143,7 +97,7 @@ void bright_pass(const float threshold[4], float u, float v) {
   glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, threshold);
   glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE_ARB, 2.0f);
 
-  post_quad(u, v);
+  gl_quad(u, v);
 
   // Restore
   glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE_ARB, 1.0f);
@@ -163,7 +117,7 @@ void box_blur(const Engine* engine, int buffer, int count, int offset) {
   glLoadIdentity();
   glTranslatef(first, 0.0f, 0.0f);
   for (int i = 0; i < count; ++i) {
-    post_quad();
+    gl_quad();
     glTranslatef(step, 0.0f, 0.0f);
   }
   copy_to_bound(width, height);
@@ -173,18 +127,18 @@ void box_blur(const Engine* engine, int buffer, int count, int offset) {
   glLoadIdentity();
   glTranslatef(0.0f, first, 0.0f);
   for (int i = 0; i < count; ++i) {
-    post_quad();
+    gl_quad();
     glTranslatef(0.0f, step, 0.0f);
   }
   copy_to_bound(width, height);
 }
 
 void add_buffer_to_frame(const Engine* engine, int buffer) {
-  MultisampleBracket multisampling(engine);
+  MultisampleOff multisampling(engine->window.multisample != 0);
 
   // Additive, over everything
   glEnable(GL_TEXTURE_2D);
-  begin_matrix_bracket();
+  begin_identity_matrices();
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
@@ -192,35 +146,11 @@ void add_buffer_to_frame(const Engine* engine, int buffer) {
 
   // The small buffer stretched to the window
   bind_buffer(engine, buffer);
-  post_quad();
+  gl_quad();
 
   // Restore
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glDisable(GL_BLEND);
   glEnable(GL_DEPTH_TEST);
-  end_matrix_bracket();
-}
-
-void post_prepare(Engine* engine) {
-  if (engine->glow) engine->glow->prepare();
-  if (engine->bloom && !engine->bloom->fullscreen) engine->bloom->prepare();
-}
-
-void post_background(Engine* engine) {
-  if (engine->blur) engine->blur->drawBackground();
-}
-
-void post_composite(Engine* engine) {
-  if (engine->glow) engine->glow->composite();
-  if (engine->bloom) {
-    if (engine->bloom->fullscreen)
-      engine->bloom->compositeFullscreen();
-    else
-      engine->bloom->composite();
-  }
-  if (engine->blur) engine->blur->capture();
-}
-
-void post_after_swap(Engine* engine) {
-  if (engine->bloom && engine->bloom->fullscreen) engine->bloom->prepareAfterSwap();
+  end_identity_matrices();
 }
