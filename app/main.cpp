@@ -3,8 +3,8 @@
 
 #include "app/options.h"
 #include "core/engine.h"
-#include "frame/engine_start.h"
 #include "core/exit_status.h"
+#include "frame/engine_start.h"
 #include "frame/main_loop.h"
 #include "frame/presented_frame.h"
 #include "platform/platform.h"

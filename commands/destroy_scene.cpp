@@ -2,8 +2,8 @@
 
 #include "core/element_class.h"
 #include "core/engine.h"
-#include "resources/font.h"
 #include "core/window.h"
+#include "resources/font.h"
 #include "resources/texture_manager.h"
 #include "script/script_runner.h"
 

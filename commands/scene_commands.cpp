@@ -6,12 +6,12 @@
 #include <iterator>
 
 #include "commands/destroy_scene.h"
-#include "core/keyword_match.h"
 #include "core/convert.h"
 #include "core/engine.h"
-#include "frame/frame.h"
+#include "core/keyword_match.h"
 #include "core/view.h"
 #include "core/window.h"
+#include "effects/fade.h"
 #include "mesh/object.h"
 #include "resources/font.h"
 #include "resources/render_buffers.h"

@@ -8,9 +8,9 @@
 
 #include "commands/corner_box.h"
 #include "commands/destroy_scene.h"
-#include "core/keyword_match.h"
 #include "core/convert.h"
 #include "core/engine.h"
+#include "core/keyword_match.h"
 #include "mesh/object.h"
 #include "platform/platform.h"
 #include "resources/texture_manager.h"

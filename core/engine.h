@@ -76,7 +76,6 @@ struct ViewState {
   float cam_pos[3] = {};              // camera translation, applied unchanged: the camera stands at -cam_pos
   float cam_rot[3] = {};              // camera rotation about x, y, z, degrees
   float spin_pitch = 0.0f, spin_yaw = 90.0f, spin_radius = 0.0f;  // orbit of setspin/spincam
-  float modelview[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};  // captured after each camera transform
   float frustum[6][4] = {};           // view-frustum planes, recomputed each frame
   uint8_t target_pass = 0;            // set while a render-to-texture pass redraws the scene
   // Raised by every projection or viewport change: objects whose visibility

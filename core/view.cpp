@@ -124,7 +124,6 @@ void render_view(Engine* engine, const View& view, ViewDraw draw, ViewDraw then)
     glRotatef(view.angles[2], 0.0f, 0.0f, 1.0f);
     glTranslatef(view.eye[0], view.eye[1], view.eye[2]);
   }
-  glGetFloatv(GL_MODELVIEW_MATRIX, state.modelview);
 
   // The scene
   if (view.target_pass) state.target_pass = 1;

@@ -43,7 +43,7 @@ View window_view(const Engine* engine);
 using ViewDraw = void (*)(Engine* engine);
 
 // Sets the view up (camera, size, projection), clears, loads the camera
-// transform and captures it as the engine's modelview, draws (`draw`, or the
+// transform, draws (`draw`, or the
 // installed scene drawer when null), runs `then` while the view's viewport is
 // still current (copies into textures), and puts back the engine's camera,
 // size and projection as they were.

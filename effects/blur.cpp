@@ -4,9 +4,9 @@
 
 #include "core/convert.h"
 #include "core/engine.h"
+#include "platform/gl_api.h"
 #include "resources/buffer_passes.h"
 #include "resources/texture_manager.h"
-#include "platform/gl_api.h"
 
 void cBlur::drawBackground() {
   if (!active || buffer == 0) return;

@@ -9,9 +9,9 @@
 #include "core/clock.h"
 #include "core/convert.h"
 #include "core/engine.h"
-#include "effects/vertex_points.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
+#include "mesh/vertex_points.h"
 
 namespace {
 

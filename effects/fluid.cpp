@@ -4,8 +4,8 @@
 
 #include "core/convert.h"
 #include "core/engine.h"
-#include "effects/grid_surface.h"
 #include "mesh/buffer_refresh.h"
+#include "mesh/grid_surface.h"
 #include "mesh/object.h"
 
 void cFluide::attach(int32_t object_number, int32_t part_number) {

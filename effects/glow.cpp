@@ -5,9 +5,9 @@
 #include "core/convert.h"
 #include "core/engine.h"
 #include "core/view.h"
+#include "mesh/object.h"
 #include "platform/gl_api.h"
 #include "resources/buffer_passes.h"
-#include "mesh/object.h"
 #include "resources/texture_manager.h"
 
 static void draw_glow_masks(Engine* engine) {

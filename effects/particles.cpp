@@ -8,10 +8,10 @@
 
 #include "core/convert.h"
 #include "core/engine.h"
-#include "effects/vertex_points.h"
-#include "platform/gl_api.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
+#include "mesh/vertex_points.h"
+#include "platform/gl_api.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include "core/convert.h"
 #include "core/engine.h"
 #include "core/view.h"
-#include "platform/gl_api.h"
-#include "effects/grid_surface.h"
 #include "mesh/buffer_refresh.h"
+#include "mesh/grid_surface.h"
 #include "mesh/object.h"
+#include "platform/gl_api.h"
 #include "resources/render_buffers.h"
 
 constexpr int16_t DEFAULT_PERIOD = 10;

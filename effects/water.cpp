@@ -5,8 +5,8 @@
 
 #include "core/convert.h"
 #include "core/engine.h"
-#include "effects/grid_surface.h"
 #include "mesh/buffer_refresh.h"
+#include "mesh/grid_surface.h"
 #include "mesh/object.h"
 
 // Weight of the four diagonal springs (1 / sqrt 2 in single precision).

@@ -1,6 +1,10 @@
-// One frame: drain the script's commands, advance the animated elements and,
-// when the pacing gate allows, draw and present the scene. Render thread only;
-// leaves the modelview and projection stacks as it found them.
+// One frame: drain the script's commands, run every class's update stage and,
+// when the pacing gate allows, draw and present the scene through the stages
+// of core/element_class.h: before clear, clear, background, the window's view
+// (opaque, blended, transparent), composite, fade and debug displays, swap,
+// after swap. Within a stage, classes run in the registry's order
+// (commands/class_registry.cpp). Render thread only; leaves the modelview and
+// projection stacks as it found them.
 #pragma once
 
 struct Engine;
@@ -17,10 +21,6 @@ int run_frame(Engine* engine);
 // Flares and particles, additively blended, depth writes off. Also used by the
 // passes that redraw the scene into textures.
 void transparent_pass(Engine* engine);
-
-// Draws the full-screen fade quad and steps its alpha (at most once per frame,
-// steps at least 20 ms apart). Leaves GL_TEXTURE_2D disabled.
-void draw_fade(Engine* engine);
 
 // The debug displays of the current `geometry` mode (1..4; others draw nothing).
 void geometry_pass(Engine* engine);

@@ -16,13 +16,13 @@
 #include <cstring>
 #include <limits>
 
+#include "commands/destroy_scene.h"
 #include "core/clock.h"
 #include "core/engine.h"
-#include "frame/engine_start.h"
 #include "core/exit_status.h"
-#include "frame/frame.h"
 #include "core/launch_options.h"
-#include "commands/destroy_scene.h"
+#include "frame/engine_start.h"
+#include "frame/frame.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/platform.h"
 #include "script/script_runner.h"

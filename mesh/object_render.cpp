@@ -13,8 +13,8 @@
 #include <cmath>
 
 #include "core/engine.h"
-#include "platform/gl_api.h"
 #include "mesh/object.h"
+#include "platform/gl_api.h"
 
 // ---- frustum ------------------------------------------------------------------
 

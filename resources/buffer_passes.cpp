@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/engine.h"
-#include "platform/gl_api.h"
 #include "core/view.h"
+#include "platform/gl_api.h"
 #include "resources/render_buffers.h"
 #include "resources/texture_manager.h"
 

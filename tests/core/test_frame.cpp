@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "core/clock.h"
-#include "frame/frame.h"
-#include "core/view.h"
-#include "frame/input.h"
 #include "core/launch_options.h"
+#include "core/view.h"
+#include "effects/fade.h"
+#include "frame/frame.h"
+#include "frame/input.h"
 #include "frame/main_loop.h"
 #include "tests/support/gl_fixture.h"
 
@@ -136,15 +137,18 @@ TEST_F(Frame, NothingIsDrawnOnceRunningIsCleared) {
   EXPECT_EQ(run_frame(engine), 0);
 }
 
-TEST_F(Frame, TheCameraIsCapturedAfterItsTransform) {
+static float drawn_under[16];
+static void capture_modelview(Engine*) { glGetFloatv(GL_MODELVIEW_MATRIX, drawn_under); }
+
+TEST_F(Frame, TheWindowViewRotatesThenTranslates) {
   start();
   engine->view.cam_pos[2] = -5.0f;
   engine->view.cam_rot[1] = 90.0f;
-  draw_frames(1);
+  render_view(engine, window_view(engine), capture_modelview);
   // The rotation applies to the translation: Ry(90) * (0, 0, -5) = (-5, 0, 0).
-  EXPECT_NEAR(engine->view.modelview[12], -5.0f, 1e-4);
-  EXPECT_NEAR(engine->view.modelview[14], 0.0f, 1e-4);
-  EXPECT_NEAR(engine->view.modelview[0], 0.0f, 1e-5);
+  EXPECT_NEAR(drawn_under[12], -5.0f, 1e-4);
+  EXPECT_NEAR(drawn_under[14], 0.0f, 1e-4);
+  EXPECT_NEAR(drawn_under[0], 0.0f, 1e-5);
 }
 
 using MainLoop = EngineTest;

@@ -112,3 +112,76 @@ TEST_F(ViewSetUp, ProbeOnlyClearsSwitches) {
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
   EXPECT_EQ(engine->settings.max_texture_size, max_size);  // lowered to the GL limit
 }
+
+// A pass from another eye at another size and field of view: the scene is drawn
+// under that camera at that size, and everything is put back afterwards.
+struct SeenInPass {
+  int width = 0, height = 0;
+  float fov = 0, cam_x = 0;
+  GLint viewport[4] = {};
+  int target_pass = 0;
+  bool copied_while_sized = false;
+};
+static SeenInPass seen;
+
+static void note_pass(Engine* engine) {
+  seen.width = engine->view.width;
+  seen.height = engine->view.height;
+  seen.fov = engine->view.fov;
+  seen.cam_x = engine->view.cam_pos[0];
+  seen.target_pass = engine->view.target_pass;
+  glGetIntegerv(GL_VIEWPORT, seen.viewport);
+}
+
+static void note_copy(Engine*) {
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  seen.copied_while_sized = viewport[2] == 64 && viewport[3] == 32;
+}
+
+TEST_F(ViewSetUp, RenderViewDrawsFromTheViewAndPutsEverythingBack) {
+  start();
+  engine->view.cam_pos[0] = 3.0f;
+  const float fov = engine->view.fov;
+  const uint32_t serial = engine->view.serial;
+  View view;
+  view.eye[0] = 7.0f;
+  view.width = 64;
+  view.height = 32;
+  view.fov = 90.0f;
+  view.target_pass = true;
+  render_view(engine, view, note_pass, note_copy);
+
+  EXPECT_EQ(seen.width, 64);
+  EXPECT_EQ(seen.height, 32);
+  EXPECT_FLOAT_EQ(seen.fov, 90.0f);
+  EXPECT_FLOAT_EQ(seen.cam_x, 7.0f);
+  EXPECT_EQ(seen.target_pass, 1);
+  EXPECT_EQ(seen.viewport[2], 64);
+  EXPECT_EQ(seen.viewport[3], 32);
+  EXPECT_TRUE(seen.copied_while_sized);
+
+  EXPECT_EQ(engine->view.width, 320);
+  EXPECT_EQ(engine->view.height, 240);
+  EXPECT_FLOAT_EQ(engine->view.fov, fov);
+  EXPECT_FLOAT_EQ(engine->view.cam_pos[0], 3.0f);
+  EXPECT_EQ(engine->view.target_pass, 0);
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[2], 320);
+  EXPECT_EQ(viewport[3], 240);
+  // Projection changes tell every object to test its visibility again.
+  EXPECT_GT(engine->view.serial, serial);
+}
+
+TEST_F(ViewSetUp, TheBakersSampleViewKeepsItsCamera) {
+  start();
+  const float target[3] = {0, 0, -10};
+  View view;
+  view.eye[1] = 2.0f;
+  view.look_at = target;
+  view.keep_camera = true;
+  render_view(engine, view, note_pass);
+  EXPECT_FLOAT_EQ(engine->view.cam_pos[1], 2.0f);
+  EXPECT_FLOAT_EQ(engine->view.cam_rot[2], -10.0f);  // the look-at point, as the baker stores it
+}

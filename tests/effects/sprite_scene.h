@@ -14,10 +14,10 @@
 
 #include "core/element_class.h"
 #include "frame/frame.h"
+#include "frame/scene_pass.h"
 #include "mesh/object.h"
 #include "mesh/object_commands.h"
 #include "mesh/object_render.h"
-#include "frame/scene_pass.h"
 #include "platform/platform.h"
 #include "tests/mesh/mesh_files.h"
 #include "tests/support/gl_fixture.h"

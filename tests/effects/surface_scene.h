@@ -10,8 +10,8 @@
 #include <cmath>
 #include <string>
 
-#include "core/element_class.h"
 #include "commands/dispatch.h"
+#include "core/element_class.h"
 #include "core/engine.h"
 #include "mesh/object.h"
 #include "mesh/object_commands.h"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/view.h"
-#include "platform/gl_api.h"
 #include "effects/render_target.h"
+#include "platform/gl_api.h"
 #include "resources/texture_manager.h"
 #include "script/command_ring.h"
 #include "tests/effects/surface_scene.h"

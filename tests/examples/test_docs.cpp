@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/element_class.h"
 #include "commands/scene_commands.h"
+#include "core/element_class.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "frame/scene_pass.h"
 #include "mesh/object_commands.h"
 #include "mesh/object_render.h"
-#include "frame/scene_pass.h"
 #include "platform/platform.h"
 #include "resources/texture_manager.h"
 #include "tests/mesh/mesh_files.h"

@@ -2,10 +2,10 @@
 // Boxes of edge 2 at script depth 8 (their fronts at stored z -7), on black.
 #include <gtest/gtest.h>
 
+#include "core/view.h"
 #include "effects/bloom.h"
 #include "effects/blur.h"
 #include "effects/glow.h"
-#include "core/view.h"
 #include "resources/texture_manager.h"
 #include "tests/resources/image_files.h"
 #include "tests/shadows/stencil_scene.h"

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "core/exit_status.h"
-#include "frame/frame.h"
 #include "core/launch_options.h"
+#include "frame/frame.h"
 #include "platform/platform.h"
 
 void EngineTest::SetUp() {

@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "core/element_class.h"
 #include "core/convert.h"
+#include "core/element_class.h"
 
 template <typename Element>
 void addVertexPoint(Element& e, const CommandArgs& args, int limit) {

@@ -1,4 +1,4 @@
-#include "effects/grid_surface.h"
+#include "mesh/grid_surface.h"
 
 #include <cmath>
 
