@@ -112,7 +112,14 @@ void build_scene(Engine* engine, const char* mesh, int count, int columns, float
 void minimal_frame(Engine* engine, const float light_position[4]) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   glMatrixMode(GL_MODELVIEW);
-  glLoadMatrixf(engine->view.modelview);  // the camera of the engine's last frame
+  // The camera of the engine's window view
+  const ViewState& view = engine->view;
+  glLoadIdentity();
+  glScalef(view.scale[0], view.scale[1], view.scale[2]);
+  glRotatef(view.cam_rot[0], 1.0f, 0.0f, 0.0f);
+  glRotatef(view.cam_rot[1], 0.0f, 1.0f, 0.0f);
+  glRotatef(view.cam_rot[2], 0.0f, 0.0f, 1.0f);
+  glTranslatef(view.cam_pos[0], view.cam_pos[1], view.cam_pos[2]);
   glLightfv(GL_LIGHT0, GL_POSITION, light_position);
   glEnable(GL_LIGHTING);
   glEnable(GL_TEXTURE_2D);

@@ -1,4 +1,4 @@
-// Sequences of command slots through ScriptRunner::executeCommand in a started
+// Sequences of command slots through the dispatcher (execute_command) in a started
 // engine (SDL's offscreen driver, Mesa), each sequence followed by one drawn
 // frame and the scene clean-up. The data folder holds a cube ("cube.obj"), an
 // image ("tex.png") and the font, so that load, textures and text have
@@ -17,6 +17,7 @@
 #include <limits>
 
 #include "commands/destroy_scene.h"
+#include "commands/dispatch.h"
 #include "core/clock.h"
 #include "core/engine.h"
 #include "core/exit_status.h"
@@ -112,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     float args[5];
     for (float& a : args) a = in.arg();
     int type = TYPE_CODES[type_byte % sizeof TYPE_CODES];
-    engine->scene.script_runner->executeCommand(type, name, args[0], args[1], args[2], args[3], args[4], &result);
+    execute_command(engine, type, name, args, &result);
   }
   // One drawn frame with whatever the commands left, then a clean scene.
   engine->pacing.running = 1;
