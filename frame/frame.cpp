@@ -8,13 +8,13 @@
 #include "core/element_class.h"
 #include "core/engine.h"
 #include "core/view.h"
-#include "effects/fade.h"
 #include "frame/debug_display.h"
 #include "frame/scene_pass.h"
 #include "mesh/buffer_refresh.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
 #include "platform/platform.h"
+#include "resources/fade.h"
 #include "script/script_runner.h"
 
 // The passes that draw the scene again (render targets, the bloom's second

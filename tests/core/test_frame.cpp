@@ -5,10 +5,10 @@
 #include "core/clock.h"
 #include "core/launch_options.h"
 #include "core/view.h"
-#include "effects/fade.h"
 #include "frame/frame.h"
 #include "frame/input.h"
 #include "frame/main_loop.h"
+#include "resources/fade.h"
 #include "tests/support/gl_fixture.h"
 
 using FramePacing = EngineTest;

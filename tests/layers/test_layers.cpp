@@ -1,7 +1,8 @@
 // The layers of the source tree, checked on every source file's includes: a
 // file includes headers of its own layer or of layers below it, never above;
 // no effect includes another effect; no two files include each other in a
-// loop. The table below is the one description of the layers; a rule that must
+// loop; the frame names no effect (it reaches them through the class
+// registry's stages). The table below is the one description of the layers; a rule that must
 // bend is written in EXCEPTIONS with its reason.
 #include <gtest/gtest.h>
 
@@ -93,6 +94,8 @@ std::vector<std::string> layer_violations(const std::vector<SourceFile>& files) 
         found.push_back(file.path + " -> " + header + ": " + to_folder + " is above " + from_folder);
       else if (from_folder == "effects" && to_folder == "effects" && stem_of(header) != stem_of(file.path))
         found.push_back(file.path + " -> " + header + ": an effect includes another effect");
+      else if (from_folder == "frame" && to_folder == "effects")
+        found.push_back(file.path + " -> " + header + ": the frame reaches effects through the class registry only");
     }
   }
   return found;
@@ -164,18 +167,20 @@ TEST(Layers, EveryExceptionIsStillNeededAndSaysWhy) {
 }
 
 // The checks themselves catch what they are for, on a made-up tree.
-TEST(Layers, TheChecksFindUpwardIncludesEffectPairsAndLoops) {
+TEST(Layers, TheChecksFindUpwardIncludesEffectPairsEffectsByNameAndLoops) {
   std::vector<SourceFile> files = {
       {"mesh/object.cpp", {"commands/dispatch.h"}},        // upward
       {"effects/glow.cpp", {"effects/bloom.h", "effects/glow.h"}},  // another effect; its own header is fine
       {"core/a.h", {"core/b.h"}},
       {"core/b.h", {"core/a.h"}},                          // a loop
-      {"frame/frame.cpp", {"effects/glow.h", "platform/gl_api.h"}},  // downward: fine
+      {"frame/frame.cpp", {"mesh/object.h", "platform/gl_api.h"}},  // downward: fine
+      {"frame/input.cpp", {"effects/glow.h"}},             // an effect by name
   };
   std::vector<std::string> found = layer_violations(files);
-  ASSERT_EQ(found.size(), 2u);
+  ASSERT_EQ(found.size(), 3u);
   EXPECT_NE(found[0].find("commands is above mesh"), std::string::npos);
   EXPECT_NE(found[1].find("an effect includes another effect"), std::string::npos);
+  EXPECT_NE(found[2].find("through the class registry only"), std::string::npos);
   std::vector<std::string> loops = include_loops(files);
   ASSERT_EQ(loops.size(), 1u);
   EXPECT_EQ(loops[0], "core/a.h -> core/b.h -> core/a.h");

@@ -1,4 +1,4 @@
-#include "effects/fade.h"
+#include "resources/fade.h"
 
 #include <GL/gl.h>
 
