@@ -12,6 +12,7 @@
 #include "mesh/object.h"
 #include "mesh/object_render.h"
 #include "mesh/vertex_points.h"
+#include "platform/gl_api.h"
 
 namespace {
 
@@ -280,12 +281,7 @@ void cFlare::drawLens() {
   // glare
   if (glare != 0.0f) {
     glColor4f(color[0], color[1], color[2], glare * f);
-    glBegin(GL_QUADS);
-    glVertex3f(-1.0f, 1.0f, 0.0f);
-    glVertex3f(1.0f, 1.0f, 0.0f);
-    glVertex3f(1.0f, -1.0f, 0.0f);
-    glVertex3f(-1.0f, -1.0f, 0.0f);
-    glEnd();
+    gl_screen_quad();
   }
 
   // polygons: the first rim vertex lies straight above the centre, the last

@@ -9,6 +9,7 @@
 #include "lighting/light.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
+#include "platform/gl_api.h"
 
 namespace {
 
@@ -348,20 +349,9 @@ void darkenShadows(const float color[4]) {
 
   // One quad over the whole viewport
   glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glBegin(GL_QUADS);
-  glVertex3f(-1.0f, 1.0f, 0.0f);
-  glVertex3f(1.0f, 1.0f, 0.0f);
-  glVertex3f(1.0f, -1.0f, 0.0f);
-  glVertex3f(-1.0f, -1.0f, 0.0f);
-  glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
+  begin_identity_matrices();
+  gl_screen_quad();
+  end_identity_matrices();
 
   // Restore
   glDisable(GL_BLEND);

@@ -106,6 +106,15 @@ void gl_quad(float u, float v, float x, float y) {
   glEnd();
 }
 
+void gl_screen_quad() {
+  glBegin(GL_QUADS);
+  glVertex3f(-1.0f, 1.0f, 0.0f);
+  glVertex3f(1.0f, 1.0f, 0.0f);
+  glVertex3f(1.0f, -1.0f, 0.0f);
+  glVertex3f(-1.0f, -1.0f, 0.0f);
+  glEnd();
+}
+
 void begin_identity_matrices() {
   glPushMatrix();
   glLoadIdentity();

@@ -58,6 +58,10 @@ bool has_extension(const char* name);
 // 0..v; under identity matrices x = y = 1 covers the viewport.
 void gl_quad(float u = 1, float v = 1, float x = 1, float y = 1);
 
+// One untextured GL_QUADS quad over (-1, -1)..(1, 1), corners clockwise from
+// the top left: under identity matrices, the whole viewport.
+void gl_screen_quad();
+
 // Identity modelview and projection, both pushed; the projection matrix is
 // current until end_identity_matrices pops both and makes the modelview current.
 void begin_identity_matrices();

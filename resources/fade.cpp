@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "core/engine.h"
+#include "platform/gl_api.h"
 
 void draw_fade(Engine* engine) {
   // Alpha-blended full-screen quad
@@ -12,23 +13,10 @@ void draw_fade(Engine* engine) {
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_TEXTURE_2D);
 
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-
-  glColor4f(engine->fog.fade_color[0], engine->fog.fade_color[1], engine->fog.fade_color[2], engine->fog.fade_color[3]);
-  glBegin(GL_QUADS);
-  glVertex3f(-1.0f, 1.0f, 0.0f);
-  glVertex3f(1.0f, 1.0f, 0.0f);
-  glVertex3f(1.0f, -1.0f, 0.0f);
-  glVertex3f(-1.0f, -1.0f, 0.0f);
-  glEnd();
-
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
+  begin_identity_matrices();
+  glColor4fv(engine->fog.fade_color);
+  gl_screen_quad();
+  end_identity_matrices();
 
   // One step at most per frame, and only 10 ms after the last step's time + 10.
   if (engine->pacing.now > engine->fog.fade_next + 10) {
