@@ -103,6 +103,26 @@ TEST_F(Loaders, ObjFacesOfEveryCornerFormAndSize) {
   EXPECT_FLOAT_EQ(p.texCoords[4 * 2], 0.0f);  // no fifth "vt": zero
 }
 
+TEST_F(Loaders, ObjConcaveFacesAreCutAlongTheirInsideDiagonals) {
+  // A dart whose second corner points in: the fan's diagonal 1-3 would run
+  // outside it, the one inside is 2-4. Then the same dart seen from behind
+  // (wound the other way), and a quad naming a vertex of no part, which keeps
+  // the fan and loses the triangle that names it.
+  cObject* o = obj_text(
+      "v 2 0 0\nv 1 0.5 0\nv 1 2 0\nv 0 0 0\n"
+      "f 1 2 3 4\n"
+      "f 4 3 2 1\n"
+      "f 1 2 3 9\n");
+  ASSERT_EQ(o->partCount, 1);
+  EXPECT_EQ(indices(o), (std::vector<int>{1, 2, 3, 1, 3, 0, 3, 2, 1, 3, 1, 0, 0, 1, 2}));
+  // Every triangle faces the way the dart does: +z, then -z.
+  const std::vector<float>& normals = o->parts[0].groups[0].faceNormals;
+  EXPECT_FLOAT_EQ(normals[2], 1.0f);
+  EXPECT_FLOAT_EQ(normals[5], 1.0f);
+  EXPECT_FLOAT_EQ(normals[8], -1.0f);
+  EXPECT_FLOAT_EQ(normals[11], -1.0f);
+}
+
 TEST_F(Loaders, ObjPartWhoseFirstFaceDoesNotStartAtItsFirstVertex) {
   cObject* o = obj_text(
       "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n"
