@@ -337,6 +337,63 @@ TEST_F(Loaders, ThreeDsHostileFilesFailOrStopCleanly) {
   EXPECT_EQ(o->parts[0].name[0], '\0');
 }
 
+std::unique_ptr<Scene3ds> scene_of(const std::string& bytes) {
+  return read3dsBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+TEST_F(Loaders, ThreeDsDamageLosesOnlyWhatItCutsAndDeepNestingFails) {
+  // A quad whose main chunk claims 10 bytes more than the file holds, and the
+  // same file cut 20 bytes short, inside its keyframer chunk: the mesh, its
+  // faces and its material all read.
+  std::string quad = quad_3ds(255, 0, 0);
+  ASSERT_LT(quad.find(Bytes().u16(0xB000).s), quad.size() - 20);
+  std::string overstated = quad;
+  overstated.replace(2, 4, Bytes().u32(static_cast<uint32_t>(quad.size() + 10)).s);
+  for (const std::string& damaged : {overstated, quad.substr(0, quad.size() - 20)}) {
+    std::unique_ptr<Scene3ds> scene = scene_of(damaged);
+    ASSERT_TRUE(scene);
+    ASSERT_EQ(scene->meshes.size(), 1u);
+    EXPECT_EQ(scene->meshes[0].vertices.size(), 12u);
+    ASSERT_EQ(scene->meshes[0].faceMaterials.size(), 1u);
+    EXPECT_EQ(scene->meshes[0].faceMaterials[0].faces, (std::vector<uint16_t>{0, 1}));
+    cObject o(&engine);
+    ASSERT_TRUE(convert3ds(&o, *scene));
+    ASSERT_EQ(o.parts[0].groupCount, 1);
+    EXPECT_EQ(o.parts[0].groups[0].triangleCount, 2);
+    EXPECT_FLOAT_EQ(o.parts[0].groups[0].diffuse[0], 1.0f);
+  }
+
+  // Cut inside the second mesh's face list: the first mesh is whole, the
+  // second keeps its vertices and loses the faces the cut went through.
+  std::string two = file3ds(material("m", colour(0xA020, 9, 9, 9)) +
+                            mesh("a", 3, {0, 1, 2}, face_material("m", {0})) +
+                            mesh("b", 4, {0, 1, 2, 1, 3, 2}, face_material("m", {0, 1})));
+  size_t second_faces = two.rfind(Bytes().u16(0x4120).s);
+  ASSERT_NE(second_faces, std::string::npos);
+  std::unique_ptr<Scene3ds> scene = scene_of(two.substr(0, second_faces + 12));
+  ASSERT_TRUE(scene);
+  ASSERT_EQ(scene->meshes.size(), 2u);
+  EXPECT_EQ(scene->meshes[0].faces.size(), 4u);
+  EXPECT_EQ(scene->meshes[0].faceMaterials.size(), 1u);
+  EXPECT_EQ(scene->meshes[1].vertices.size(), 12u);
+  EXPECT_TRUE(scene->meshes[1].faces.empty());
+  EXPECT_TRUE(scene->meshes[1].faceMaterials.empty());
+
+  // Face lists nested 30,000 deep (240 KB) are refused, as any unreadable
+  // file: the loader goes on to the OBJ source. Twenty-five levels still read.
+  std::string deep = nested_face_lists_3ds(30000);
+  EXPECT_GT(deep.size(), 240000u);
+  EXPECT_FALSE(scene_of(deep));
+  EXPECT_TRUE(scene_of(nested_face_lists_3ds(25)));
+  data.write("deep.3ds", deep);
+  data.write("deep.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  bool ok = false;
+  cObject* o = load("deep", &ok);
+  EXPECT_TRUE(ok);
+  ASSERT_EQ(o->partCount, 1);
+  EXPECT_EQ(o->parts[0].vertexCount, 3);
+}
+
 // ---- the .gfx cache -----------------------------------------------------------
 
 // A hand-written cache: one part "quad" of 4 vertices, one group of 2
