@@ -40,6 +40,10 @@ constexpr size_t MATERIAL_NAME_LIMIT = 80;
 // Chunks inside chunks, at most this deep (main is 1). Exporters write six
 // levels at most; a file nested deeper is refused whole rather than walked.
 constexpr int MAX_CHUNK_DEPTH = 32;
+// Meshes, and materials, one file may hold. Each takes a record of a few
+// hundred bytes (and a part, for a mesh) from a chunk that may be six bytes
+// long; real files hold hundreds.
+constexpr size_t MAX_RECORDS = 65535;
 
 // The next chunk inside `parent`: its identifier and a reader over its body.
 // A chunk that claims more than its parent holds (a file cut short, or a
@@ -68,7 +72,9 @@ std::string read_name(ByteReader& in, size_t limit) {
 struct Reader3ds {
   Scene3ds scene;
   bool coloured = false;  // a colour with a non-zero component was read
-  bool too_deep = false;  // chunks nested beyond MAX_CHUNK_DEPTH: the file is refused
+  // Chunks nested beyond MAX_CHUNK_DEPTH, or more than MAX_RECORDS meshes or
+  // materials: the file is refused.
+  bool refused = false;
 
   void colour(ByteReader in, float rgb[3]) {
     uint16_t id;
@@ -136,7 +142,7 @@ struct Reader3ds {
   // level deeper each time.
   void mesh_chunks(ByteReader in, Mesh3ds& mesh, int depth) {
     if (depth > MAX_CHUNK_DEPTH) {
-      too_deep = true;
+      refused = true;
       return;
     }
     uint16_t id;
@@ -170,6 +176,10 @@ struct Reader3ds {
     ByteReader sub(nullptr, 0);
     while (next_chunk(in, &id, &sub)) {
       if (id != CHUNK_TRIANGLE_MESH) continue;
+      if (scene.meshes.size() >= MAX_RECORDS) {
+        refused = true;
+        return;
+      }
       scene.meshes.emplace_back();
       scene.meshes.back().name = name;
       mesh_chunks(sub, scene.meshes.back(), TRIANGLE_MESH_DEPTH);
@@ -180,8 +190,16 @@ struct Reader3ds {
     uint16_t id;
     ByteReader sub(nullptr, 0);
     while (next_chunk(in, &id, &sub)) {
-      if (id == CHUNK_NAMED_OBJECT) named_object(sub);
-      else if (id == CHUNK_MATERIAL) material(sub);
+      if (refused) return;
+      if (id == CHUNK_NAMED_OBJECT) {
+        named_object(sub);
+      } else if (id == CHUNK_MATERIAL) {
+        if (scene.materials.size() > MAX_RECORDS) {
+          refused = true;
+          return;
+        }
+        material(sub);
+      }
     }
   }
 };
@@ -199,7 +217,7 @@ std::unique_ptr<Scene3ds> read3dsBytes(const uint8_t* data, size_t size) {
   ByteReader sub(nullptr, 0);
   while (next_chunk(main, &id, &sub))
     if (id == CHUNK_EDITOR) reader.editor(sub);
-  if (reader.too_deep) return nullptr;
+  if (reader.refused) return nullptr;
 
   // Files with only black (or float) colours would draw black: their materials
   // become white.

@@ -4,7 +4,7 @@
 // material groups of an object. Bounded by the data: a chunk that runs past its
 // parent is cut to it (what came before the damage still loads), one whose
 // length is below its header ends the parent's walk, and a file nested too
-// deep is refused.
+// deep, or holding too many meshes or materials, is refused.
 #pragma once
 
 #include <cstdint>
@@ -45,8 +45,8 @@ struct Scene3ds {
   std::vector<Material3ds> materials;
 };
 
-// Reads an open file from its start; null when the first chunk is not 0x4D4D
-// or the chunks nest too deep.
+// Reads an open file from its start; null when the first chunk is not 0x4D4D,
+// the chunks nest too deep or there are too many meshes or materials.
 std::unique_ptr<Scene3ds> read3ds(FILE* file);
 std::unique_ptr<Scene3ds> read3dsBytes(const uint8_t* data, size_t size);
 

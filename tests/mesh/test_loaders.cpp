@@ -380,11 +380,21 @@ TEST_F(Loaders, ThreeDsDamageLosesOnlyWhatItCutsAndDeepNestingFails) {
   EXPECT_TRUE(scene->meshes[1].faceMaterials.empty());
 
   // Face lists nested 30,000 deep (240 KB) are refused, as any unreadable
-  // file: the loader goes on to the OBJ source. Twenty-five levels still read.
+  // file: the loader goes on to the OBJ source (below). Twenty-five levels
+  // still read.
   std::string deep = nested_face_lists_3ds(30000);
   EXPECT_GT(deep.size(), 240000u);
   EXPECT_FALSE(scene_of(deep));
   EXPECT_TRUE(scene_of(nested_face_lists_3ds(25)));
+  // Meshes of six bytes each, past the 65,535 a file may hold: refused
+  // rather than turned into parts of a few hundred bytes each.
+  auto empty_meshes = [](int count) {
+    std::string meshes;
+    for (int i = 0; i < count; ++i) meshes += chunk(0x4100, "");
+    return file3ds(chunk(0x4000, Bytes().cstr("many").s + meshes));
+  };
+  EXPECT_EQ(scene_of(empty_meshes(65535))->meshes.size(), 65535u);
+  EXPECT_FALSE(scene_of(empty_meshes(65536)));
   data.write("deep.3ds", deep);
   data.write("deep.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
   bool ok = false;
