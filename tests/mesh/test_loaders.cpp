@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -548,6 +549,32 @@ TEST_F(Loaders, GfxTruncatedOrInconsistentFilesFailWithNothingKept) {
   noise[36] = 0;
   data.write("noise.gfx", noise);
   load("noise", &ok);  // whatever it makes of it, it stays inside the data
+}
+
+TEST_F(Loaders, GfxCountsBeyondWhatFollowsFailAtOnce) {
+  // Each count of the one-part file, set to 4 billion and to the most its
+  // size check lets through, with 4 MB of 0xFF after the file so that the
+  // second count passes it: each load fails at once, asking for no more
+  // records than it has read.
+  std::string good = gfx_file(false, 2, 0);
+  const size_t parts = 37, vertices = parts + 4 + 4 + 1 + 4, coords = vertices + 4 + 2 * 48, groups = coords + 4 + 32,
+               triangles = groups + 4 + 1;
+  const std::string tail(4 << 20, '\xFF');
+  for (auto [at, value] : {std::pair{parts, 1u}, {vertices, 4u}, {coords, 4u}, {groups, 1u}, {triangles, 2u}}) {
+    ASSERT_EQ(good.substr(at, 4), Bytes().u32(value).s) << at;
+    for (uint32_t count : {0xFFFFFFFFu, static_cast<uint32_t>(tail.size() / 17)}) {
+      std::string damaged = good + tail;
+      damaged.replace(at, 4, Bytes().u32(count).s);
+      data.write("count.gfx", damaged);
+      auto begun = std::chrono::steady_clock::now();
+      bool ok = true;
+      cObject* o = load("count", &ok);
+      double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+      EXPECT_FALSE(ok) << at << " " << count;
+      EXPECT_EQ(o->partCount, 0);
+      EXPECT_LT(seconds, 0.5) << at << " " << count;
+    }
+  }
 }
 
 }  // namespace
