@@ -52,7 +52,10 @@ struct ObjReader {
       while (p < end && !is_blank(*p)) ++p;  // the corner's texture and normal numbers
     }
     current.has_faces = true;
-    if (numbers.size() < 3) return;
+    if (numbers.size() <= 3) {
+      if (numbers.size() == 3) current.corners.insert(current.corners.end(), numbers.begin(), numbers.end());
+      return;
+    }
 
     // The corners' positions, when every one lies in this part; a face that
     // names others keeps the fan, and finish() drops its triangles that fall

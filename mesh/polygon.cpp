@@ -33,9 +33,11 @@ double orient(const Point& a, const Point& b, const Point& c) {
 
 enum class Turn { Left, Straight, Right };
 
+double length(double x, double y) { return std::sqrt(x * x + y * y); }  // no overflow from float input
+
 // The turn at b, for a polygon of the given size.
 Turn turn(const Point& a, const Point& b, const Point& c, double size) {
-  double longer = std::max(std::hypot(b.x - a.x, b.y - a.y), std::hypot(c.x - b.x, c.y - b.y));
+  double longer = std::max(length(b.x - a.x, b.y - a.y), length(c.x - b.x, c.y - b.y));
   double area = orient(a, b, c);
   double tolerance = STRAIGHT * size * longer;
   if (area > tolerance) return Turn::Left;
@@ -44,22 +46,28 @@ Turn turn(const Point& a, const Point& b, const Point& c, double size) {
 }
 
 // Convex: no corner turns right or back on itself, and the turns add up to
-// one round, not several as in a star polygon that crosses itself.
+// one round, not several as in a star polygon that crosses itself (which
+// takes five corners at least: each turn is below half a round).
 bool convex(const std::vector<Point>& p, double size) {
-  std::vector<Point> edges;
+  struct Edge {
+    double x, y, length;
+  };
+  thread_local std::vector<Edge> edges;  // kept between calls: most faces are quads
+  edges.clear();
   for (size_t i = 0; i < p.size(); ++i) {
     const Point& a = p[i];
     const Point& b = p[(i + 1) % p.size()];
-    if (std::hypot(b.x - a.x, b.y - a.y) > STRAIGHT * size) edges.push_back({b.x - a.x, b.y - a.y});
+    double l = length(b.x - a.x, b.y - a.y);
+    if (l > STRAIGHT * size) edges.push_back({b.x - a.x, b.y - a.y, l});
   }
   double total = 0.0;
   for (size_t i = 0; i < edges.size(); ++i) {
-    const Point& e1 = edges[i];
-    const Point& e2 = edges[(i + 1) % edges.size()];
+    const Edge& e1 = edges[i];
+    const Edge& e2 = edges[(i + 1) % edges.size()];
     double cross = e1.x * e2.y - e1.y * e2.x, dot = e1.x * e2.x + e1.y * e2.y;
-    double tolerance = STRAIGHT * size * std::max(std::hypot(e1.x, e1.y), std::hypot(e2.x, e2.y));
+    double tolerance = STRAIGHT * size * std::max(e1.length, e2.length);
     if (cross < -tolerance || (cross <= tolerance && dot < 0.0)) return false;
-    total += std::atan2(cross, dot);
+    if (edges.size() >= 5) total += std::atan2(cross, dot);
   }
   return total < 3.0 * PI;
 }
@@ -186,7 +194,7 @@ struct Clipper {
 
 void triangulatePolygon(const float* corners, size_t count, std::vector<uint32_t>* triangles) {
   if (count < 3) return;
-  std::vector<Point> points;
+  thread_local std::vector<Point> points;
   double size = 0.0;
   if (count == 3 || !project(corners, count, &points, &size) || convex(points, size)) {
     fan(count, triangles);
