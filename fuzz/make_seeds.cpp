@@ -76,6 +76,11 @@ int main(int argc, char** argv) {
   put("obj", "cube.obj", cube);
   put("obj", "parts.obj", "# two parts\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nf 1 2 3\nusemtl red\n"
                           "v 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\nf -4 -3 -2 -1\nf 1/1/1 2/2 3//1\n");
+  // Concave faces (an L beside its notch, a star from a tip) and a bow tie.
+  put("obj", "concave.obj", "v 1 0 0\nv 0 0 0\nv 0 1 0\nv -1 1 0\nv -1 -1 0\nv 1 -1 0\nf 1 2 3 4 5 6\n"
+                            "v 0 1 0\nv 0.24 0.32 0\nv 0.95 0.31 0\nv 0.38 -0.12 0\nv 0.59 -0.81 0\n"
+                            "v 0 -0.4 0\nv -0.59 -0.81 0\nv -0.38 -0.12 0\nv -0.95 0.31 0\nv -0.24 0.32 0\n"
+                            "f 7 8 9 10 11 12 13 14 15 16\nv 0 0 0\nv 1 1 0\nv 1 0 0\nv 0 1 0\nf 17 18 19 20\n");
 
   // 3D Studio
   std::string scene3ds = file3ds();

@@ -112,22 +112,27 @@ struct GfxReader {
 
     uint32_t groups;
     // Every group takes at least 57 bytes (name byte, count, flag, colours).
+    // Groups are added as they are read, so that a count the file only just
+    // allows does not ask for that many records before their bytes are seen.
     if (!in.u32(&groups) || groups > in.remaining() / 57) return false;
-    p.groups.resize(groups);
-    p.groupCount = static_cast<int32_t>(groups);
-    for (uint32_t g = 0; g < groups; ++g)
+    for (uint32_t g = 0; g < groups; ++g) {
+      p.groups.emplace_back();
+      p.groupCount = static_cast<int32_t>(p.groups.size());
       if (!group(part_number, static_cast<int>(g))) return false;
+    }
     return true;
   }
 
   bool body() {
     uint32_t parts;
-    // Every part takes at least 17 bytes (number, name byte, three counts).
+    // Every part takes at least 17 bytes (number, name byte, three counts);
+    // parts are added as they are read, like groups.
     if (!in.u32(&parts) || parts > in.remaining() / 17) return false;
-    object->parts.resize(parts);
-    object->partCount = static_cast<int32_t>(parts);
-    for (uint32_t p = 0; p < parts; ++p)
+    for (uint32_t p = 0; p < parts; ++p) {
+      object->parts.emplace_back();
+      object->partCount = static_cast<int32_t>(object->parts.size());
       if (!part(static_cast<int>(p))) return false;
+    }
     return true;
   }
 };

@@ -1,5 +1,6 @@
 #include "mesh/loader_3ds.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "mesh/byte_reader.h"
@@ -29,20 +30,36 @@ constexpr uint16_t CHUNK_COLOUR_24 = 0x0011;
 constexpr uint16_t CHUNK_COLOUR_24_GAMMA = 0x0012;
 constexpr uint16_t CHUNK_PERCENT_16 = 0x0030;
 
+// main 1, editor 2, named object 3, triangle mesh 4: the only chunks nested
+// without a fixed bound are face lists inside face lists.
+constexpr int TRIANGLE_MESH_DEPTH = 4;
+
 constexpr size_t OBJECT_NAME_LIMIT = 16;
 constexpr size_t MATERIAL_NAME_LIMIT = 80;
 
+// Chunks inside chunks, at most this deep (main is 1). Exporters write six
+// levels at most; a file nested deeper is refused whole rather than walked.
+constexpr int MAX_CHUNK_DEPTH = 32;
+// Meshes, and materials, one file may hold. Each takes a record of a few
+// hundred bytes (and a part, for a mesh) from a chunk that may be six bytes
+// long; real files hold hundreds.
+constexpr size_t MAX_RECORDS = 65535;
+
 // The next chunk inside `parent`: its identifier and a reader over its body.
-// False at the end of the parent, and for a chunk whose length is below its
-// 6-byte header or runs past the parent, which ends the parent's walk.
+// A chunk that claims more than its parent holds (a file cut short, or a
+// length written too large) is cut to what the parent holds, so that what lies
+// before the damage still reads; data left incomplete fails its own count and
+// is dropped. False at the end of the parent, and for a length below the
+// 6-byte header, which ends the parent's walk.
 bool next_chunk(ByteReader& parent, uint16_t* id, ByteReader* body) {
   uint32_t length = 0;
   if (parent.remaining() < 6) return false;
   parent.u16(id);
   parent.u32(&length);
-  if (length < 6 || length - 6 > parent.remaining()) return false;
-  *body = ByteReader(parent.cursor(), length - 6);
-  parent.skip(length - 6);
+  if (length < 6) return false;
+  size_t size = std::min<size_t>(length - 6, parent.remaining());
+  *body = ByteReader(parent.cursor(), size);
+  parent.skip(size);
   return true;
 }
 
@@ -55,6 +72,9 @@ std::string read_name(ByteReader& in, size_t limit) {
 struct Reader3ds {
   Scene3ds scene;
   bool coloured = false;  // a colour with a non-zero component was read
+  // Chunks nested beyond MAX_CHUNK_DEPTH, or more than MAX_RECORDS meshes or
+  // materials: the file is refused.
+  bool refused = false;
 
   void colour(ByteReader in, float rgb[3]) {
     uint16_t id;
@@ -116,10 +136,15 @@ struct Reader3ds {
     mesh.faceMaterials.push_back(std::move(entry));
   }
 
-  // The sub-chunks of a triangle mesh. Exporters put the face material lists
-  // (and smoothing groups) inside the face list, after its faces, so the rest
-  // of a face list is walked with the same rules.
-  void mesh_chunks(ByteReader in, Mesh3ds& mesh) {
+  // The sub-chunks of a triangle mesh, `depth` levels down. Exporters put the
+  // face material lists (and smoothing groups) inside the face list, after
+  // its faces, so the rest of a face list is walked with the same rules, one
+  // level deeper each time.
+  void mesh_chunks(ByteReader in, Mesh3ds& mesh, int depth) {
+    if (depth > MAX_CHUNK_DEPTH) {
+      refused = true;
+      return;
+    }
     uint16_t id;
     ByteReader sub(nullptr, 0);
     while (next_chunk(in, &id, &sub)) {
@@ -133,7 +158,7 @@ struct Reader3ds {
             mesh.faces.clear();
             break;
           }
-          mesh_chunks(sub, mesh);
+          mesh_chunks(sub, mesh, depth + 1);
           break;
         case CHUNK_FACE_MATERIAL: face_material(sub, mesh); break;
         case CHUNK_MAPPING:
@@ -151,9 +176,13 @@ struct Reader3ds {
     ByteReader sub(nullptr, 0);
     while (next_chunk(in, &id, &sub)) {
       if (id != CHUNK_TRIANGLE_MESH) continue;
+      if (scene.meshes.size() >= MAX_RECORDS) {
+        refused = true;
+        return;
+      }
       scene.meshes.emplace_back();
       scene.meshes.back().name = name;
-      mesh_chunks(sub, scene.meshes.back());
+      mesh_chunks(sub, scene.meshes.back(), TRIANGLE_MESH_DEPTH);
     }
   }
 
@@ -161,8 +190,16 @@ struct Reader3ds {
     uint16_t id;
     ByteReader sub(nullptr, 0);
     while (next_chunk(in, &id, &sub)) {
-      if (id == CHUNK_NAMED_OBJECT) named_object(sub);
-      else if (id == CHUNK_MATERIAL) material(sub);
+      if (refused) return;
+      if (id == CHUNK_NAMED_OBJECT) {
+        named_object(sub);
+      } else if (id == CHUNK_MATERIAL) {
+        if (scene.materials.size() > MAX_RECORDS) {
+          refused = true;
+          return;
+        }
+        material(sub);
+      }
     }
   }
 };
@@ -180,6 +217,7 @@ std::unique_ptr<Scene3ds> read3dsBytes(const uint8_t* data, size_t size) {
   ByteReader sub(nullptr, 0);
   while (next_chunk(main, &id, &sub))
     if (id == CHUNK_EDITOR) reader.editor(sub);
+  if (reader.refused) return nullptr;
 
   // Files with only black (or float) colours would draw black: their materials
   // become white.

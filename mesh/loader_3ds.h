@@ -1,8 +1,10 @@
 // The 3D Studio reader: a walk over the little-endian chunk tree (main 0x4D4D,
 // editor 0x3D3D, named objects 0x4000 with triangle meshes 0x4100, materials
 // 0xAFFF) into an intermediate scene, and its conversion into the parts and
-// material groups of an object. Bounded by the data: a chunk whose length is
-// below its header or runs past its parent ends the parent's walk.
+// material groups of an object. Bounded by the data: a chunk that runs past its
+// parent is cut to it (what came before the damage still loads), one whose
+// length is below its header ends the parent's walk, and a file nested too
+// deep, or holding too many meshes or materials, is refused.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +45,8 @@ struct Scene3ds {
   std::vector<Material3ds> materials;
 };
 
-// Reads an open file from its start; null when the first chunk is not 0x4D4D.
+// Reads an open file from its start; null when the first chunk is not 0x4D4D,
+// the chunks nest too deep or there are too many meshes or materials.
 std::unique_ptr<Scene3ds> read3ds(FILE* file);
 std::unique_ptr<Scene3ds> read3dsBytes(const uint8_t* data, size_t size);
 

@@ -7,6 +7,7 @@
 
 #include "mesh/byte_reader.h"
 #include "mesh/object.h"
+#include "mesh/polygon.h"
 #include "mesh/text_numbers.h"
 #include "platform/platform.h"
 
@@ -25,13 +26,18 @@ struct ObjReader {
   cObject* object;
   ObjPart current;
   long positions_read = 0;  // over the whole file: relative numbers count from here
-  std::vector<long> numbers;  // the corners of the face being read, kept between faces
+  // The face being read, kept between faces: its corners' position numbers,
+  // their positions, and its triangles as corner numbers.
+  std::vector<long> numbers;
+  std::vector<float> corner_positions;
+  std::vector<uint32_t> split;
 
   bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-  // A face of n corners, each "v", "v/vt", "v/vt/vn" or "v//vn", becomes the
-  // fan (1, 2, 3), (1, 3, 4), ...; a corner whose position number is missing
-  // or 0 drops the face. Numbers are read in place and stop at the line's end.
+  // A face of n corners, each "v", "v/vt", "v/vt/vn" or "v//vn", becomes n - 2
+  // triangles (mesh/polygon.h: the fan (1, 2, 3), (1, 3, 4), ... when it is
+  // convex); a corner whose position number is missing or 0 drops the face.
+  // Numbers are read in place and stop at the line's end.
   void face(const char* p, const char* end) {
     numbers.clear();
     while (p < end) {
@@ -46,8 +52,28 @@ struct ObjReader {
       while (p < end && !is_blank(*p)) ++p;  // the corner's texture and normal numbers
     }
     current.has_faces = true;
-    for (size_t i = 2; i < numbers.size(); ++i)
-      current.corners.insert(current.corners.end(), {numbers[0], numbers[i - 1], numbers[i]});
+    if (numbers.size() <= 3) {
+      if (numbers.size() == 3) current.corners.insert(current.corners.end(), numbers.begin(), numbers.end());
+      return;
+    }
+
+    // The corners' positions, when every one lies in this part; a face that
+    // names others keeps the fan, and finish() drops its triangles that fall
+    // outside.
+    long count = static_cast<long>(current.positions.size() / 3);
+    corner_positions.clear();
+    for (long number : numbers) {
+      long local = number - current.before - 1;
+      if (local < 0 || local >= count) break;
+      corner_positions.insert(corner_positions.end(), &current.positions[local * 3], &current.positions[local * 3 + 3]);
+    }
+    split.clear();
+    if (corner_positions.size() == numbers.size() * 3) {
+      triangulatePolygon(corner_positions.data(), numbers.size(), &split);
+    } else {
+      for (uint32_t i = 2; i < numbers.size(); ++i) split.insert(split.end(), {0u, i - 1, i});
+    }
+    for (uint32_t corner : split) current.corners.push_back(numbers[corner]);
   }
 
   // Up to `count` numbers of a "v" or "vt" statement; missing ones are 0, and
@@ -187,7 +213,7 @@ struct ObjReader {
 
 bool readObjText(cObject* object, const char* text, size_t size) {
   object->clearMesh();
-  ObjReader reader{object, ObjPart(), 0, {}};
+  ObjReader reader{object, ObjPart(), 0, {}, {}, {}};
   const char* p = text;
   const char* end = text + size;
   while (p < end) {

@@ -5,6 +5,7 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -100,6 +101,29 @@ static FIBITMAP* to_standard_depth(FIBITMAP* image) {
   return converted;
 }
 
+// FreeImage allocates (and clears) a whole bitmap before it decodes a pixel, so
+// a forged header of 30000 x 30000 in a file of a hundred bytes would cost
+// gigabytes and many seconds. The header is read alone first, and an image
+// whose bitmap, or the 32-bit copy made of it, would pass this is refused.
+constexpr uint64_t MAX_IMAGE_BYTES = uint64_t(1) << 30;
+
+// Whether the image's size is known from its header and within bounds. A
+// format that cannot report its size without decoding (not PNG or JPEG, only
+// found under their names) is refused too.
+static bool image_size_acceptable(FREE_IMAGE_FORMAT format, const std::string& path) {
+  if (!FreeImage_FIFSupportsNoPixels(format)) return false;
+  FIBITMAP* header = FreeImage_Load(format, path.c_str(), FIF_LOAD_NOPIXELS);
+  if (!header) return false;
+  uint64_t width = FreeImage_GetWidth(header);
+  uint64_t height = FreeImage_GetHeight(header);
+  uint64_t bits = std::max<uint64_t>(FreeImage_GetBPP(header), 32);
+  FreeImage_Unload(header);
+  // width and height are below 2^32 each, bits at most 128: no overflow
+  // once the first product is known to be within bounds.
+  if (width == 0 || height == 0 || width * height > MAX_IMAGE_BYTES) return false;
+  return width * height * (bits / 8) <= MAX_IMAGE_BYTES;
+}
+
 std::unique_ptr<uint8_t[]> loadImagePixels(const Engine* engine, const char* name, int* width,
                                            int* height, int* bytes_per_pixel) {
   std::string path = data_file(engine, name, "png");
@@ -113,6 +137,7 @@ std::unique_ptr<uint8_t[]> loadImagePixels(const Engine* engine, const char* nam
   FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
   if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(path.c_str());
   if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) return nullptr;
+  if (!image_size_acceptable(format, path)) return nullptr;
   FIBITMAP* loaded = FreeImage_Load(format, path.c_str(), 0);
   if (!loaded) return nullptr;
   FIBITMAP* image = to_standard_depth(loaded);

@@ -28,7 +28,8 @@ int findFreeTextureSlot(const Engine* engine);
 
 // Reads data folder + name + ".png" (else ".jpg") into a bottom-up, tightly
 // packed buffer of power-of-two size (64..4096, capped by max_texture_size), in
-// RGB(A) or luminance order. Null when no file or the image cannot be read.
+// RGB(A) or luminance order. Null when no file, when the image cannot be read,
+// and when its header alone shows it too big to hold (checked before decoding).
 std::unique_ptr<uint8_t[]> loadImagePixels(const Engine* engine, const char* name,
                                            int* width, int* height, int* bytes_per_pixel);
 

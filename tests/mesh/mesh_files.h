@@ -56,6 +56,34 @@ inline std::string chunk(uint16_t id, const std::string& body) {
   return Bytes().u16(id).u32(static_cast<uint32_t>(body.size() + 6)).raw(body).s;
 }
 
+// A square of edge 2 facing +z, one material "paint" of the given diffuse
+// colour, as an exporter writes it: a version chunk, the editor data, then a
+// keyframer chunk (0xB000) that the reader does not use.
+inline std::string quad_3ds(uint8_t r, uint8_t g, uint8_t b) {
+  Bytes vertices;
+  vertices.u16(4).floats({-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0});
+  Bytes faces;
+  faces.u16(2).u16(0).u16(1).u16(2).u16(0).u16(0).u16(2).u16(3).u16(0);
+  Bytes face_material;
+  face_material.cstr("paint").u16(2).u16(0).u16(1);
+  std::string face_list = chunk(0x4120, faces.s + chunk(0x4130, face_material.s));
+  std::string object = chunk(0x4000, Bytes().cstr("quad").s + chunk(0x4100, chunk(0x4110, vertices.s) + face_list));
+  std::string material = chunk(0xAFFF, chunk(0xA000, Bytes().cstr("paint").s) +
+                                           chunk(0xA020, chunk(0x0011, Bytes().u8(r).u8(g).u8(b).s)));
+  std::string keyframer = chunk(0xB000, chunk(0xB00A, Bytes().u16(5).cstr("quad").u32(100).s) +
+                                            chunk(0xB008, Bytes().u32(0).u32(100).s) +
+                                            chunk(0xB002, chunk(0xB010, Bytes().cstr("quad").u16(0).u16(0).u16(0xFFFF).s)));
+  return chunk(0x4D4D, chunk(0x0002, Bytes().u32(3).s) + chunk(0x3D3D, material + object) + keyframer);
+}
+
+// A 3D Studio file whose one mesh has `depth` face lists nested one inside
+// the other, each of no faces (8 bytes a level).
+inline std::string nested_face_lists_3ds(int depth) {
+  Bytes inner;
+  for (int level = 0; level < depth; ++level) inner.u16(0x4120).u32(static_cast<uint32_t>(8 * (depth - level))).u16(0);
+  return chunk(0x4D4D, chunk(0x3D3D, chunk(0x4000, Bytes().cstr("deep").s + chunk(0x4100, inner.s))));
+}
+
 // An object of one part with `vertices` positions and one group of the given
 // triangles, white, with texture coordinates, placed in slot `slot`.
 inline cObject* put_object(Engine* engine, int slot, std::initializer_list<float> positions,

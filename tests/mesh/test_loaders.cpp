@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -101,6 +102,26 @@ TEST_F(Loaders, ObjFacesOfEveryCornerFormAndSize) {
   EXPECT_FLOAT_EQ(p.texCoords[2 * 2 + 0], 1.0f);  // vertex 2 <- third "vt"
   EXPECT_FLOAT_EQ(p.texCoords[2 * 2 + 1], 1.0f);
   EXPECT_FLOAT_EQ(p.texCoords[4 * 2], 0.0f);  // no fifth "vt": zero
+}
+
+TEST_F(Loaders, ObjConcaveFacesAreCutAlongTheirInsideDiagonals) {
+  // A dart whose second corner points in: the fan's diagonal 1-3 would run
+  // outside it, the one inside is 2-4. Then the same dart seen from behind
+  // (wound the other way), and a quad naming a vertex of no part, which keeps
+  // the fan and loses the triangle that names it.
+  cObject* o = obj_text(
+      "v 2 0 0\nv 1 0.5 0\nv 1 2 0\nv 0 0 0\n"
+      "f 1 2 3 4\n"
+      "f 4 3 2 1\n"
+      "f 1 2 3 9\n");
+  ASSERT_EQ(o->partCount, 1);
+  EXPECT_EQ(indices(o), (std::vector<int>{1, 2, 3, 1, 3, 0, 3, 2, 1, 3, 1, 0, 0, 1, 2}));
+  // Every triangle faces the way the dart does: +z, then -z.
+  const std::vector<float>& normals = o->parts[0].groups[0].faceNormals;
+  EXPECT_FLOAT_EQ(normals[2], 1.0f);
+  EXPECT_FLOAT_EQ(normals[5], 1.0f);
+  EXPECT_FLOAT_EQ(normals[8], -1.0f);
+  EXPECT_FLOAT_EQ(normals[11], -1.0f);
 }
 
 TEST_F(Loaders, ObjPartWhoseFirstFaceDoesNotStartAtItsFirstVertex) {
@@ -317,6 +338,73 @@ TEST_F(Loaders, ThreeDsHostileFilesFailOrStopCleanly) {
   EXPECT_EQ(o->parts[0].name[0], '\0');
 }
 
+std::unique_ptr<Scene3ds> scene_of(const std::string& bytes) {
+  return read3dsBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+TEST_F(Loaders, ThreeDsDamageLosesOnlyWhatItCutsAndDeepNestingFails) {
+  // A quad whose main chunk claims 10 bytes more than the file holds, and the
+  // same file cut 20 bytes short, inside its keyframer chunk: the mesh, its
+  // faces and its material all read.
+  std::string quad = quad_3ds(255, 0, 0);
+  ASSERT_LT(quad.find(Bytes().u16(0xB000).s), quad.size() - 20);
+  std::string overstated = quad;
+  overstated.replace(2, 4, Bytes().u32(static_cast<uint32_t>(quad.size() + 10)).s);
+  for (const std::string& damaged : {overstated, quad.substr(0, quad.size() - 20)}) {
+    std::unique_ptr<Scene3ds> scene = scene_of(damaged);
+    ASSERT_TRUE(scene);
+    ASSERT_EQ(scene->meshes.size(), 1u);
+    EXPECT_EQ(scene->meshes[0].vertices.size(), 12u);
+    ASSERT_EQ(scene->meshes[0].faceMaterials.size(), 1u);
+    EXPECT_EQ(scene->meshes[0].faceMaterials[0].faces, (std::vector<uint16_t>{0, 1}));
+    cObject o(&engine);
+    ASSERT_TRUE(convert3ds(&o, *scene));
+    ASSERT_EQ(o.parts[0].groupCount, 1);
+    EXPECT_EQ(o.parts[0].groups[0].triangleCount, 2);
+    EXPECT_FLOAT_EQ(o.parts[0].groups[0].diffuse[0], 1.0f);
+  }
+
+  // Cut inside the second mesh's face list: the first mesh is whole, the
+  // second keeps its vertices and loses the faces the cut went through.
+  std::string two = file3ds(material("m", colour(0xA020, 9, 9, 9)) +
+                            mesh("a", 3, {0, 1, 2}, face_material("m", {0})) +
+                            mesh("b", 4, {0, 1, 2, 1, 3, 2}, face_material("m", {0, 1})));
+  size_t second_faces = two.rfind(Bytes().u16(0x4120).s);
+  ASSERT_NE(second_faces, std::string::npos);
+  std::unique_ptr<Scene3ds> scene = scene_of(two.substr(0, second_faces + 12));
+  ASSERT_TRUE(scene);
+  ASSERT_EQ(scene->meshes.size(), 2u);
+  EXPECT_EQ(scene->meshes[0].faces.size(), 4u);
+  EXPECT_EQ(scene->meshes[0].faceMaterials.size(), 1u);
+  EXPECT_EQ(scene->meshes[1].vertices.size(), 12u);
+  EXPECT_TRUE(scene->meshes[1].faces.empty());
+  EXPECT_TRUE(scene->meshes[1].faceMaterials.empty());
+
+  // Face lists nested 30,000 deep (240 KB) are refused, as any unreadable
+  // file: the loader goes on to the OBJ source (below). Twenty-five levels
+  // still read.
+  std::string deep = nested_face_lists_3ds(30000);
+  EXPECT_GT(deep.size(), 240000u);
+  EXPECT_FALSE(scene_of(deep));
+  EXPECT_TRUE(scene_of(nested_face_lists_3ds(25)));
+  // Meshes of six bytes each, past the 65,535 a file may hold: refused
+  // rather than turned into parts of a few hundred bytes each.
+  auto empty_meshes = [](int count) {
+    std::string meshes;
+    for (int i = 0; i < count; ++i) meshes += chunk(0x4100, "");
+    return file3ds(chunk(0x4000, Bytes().cstr("many").s + meshes));
+  };
+  EXPECT_EQ(scene_of(empty_meshes(65535))->meshes.size(), 65535u);
+  EXPECT_FALSE(scene_of(empty_meshes(65536)));
+  data.write("deep.3ds", deep);
+  data.write("deep.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  bool ok = false;
+  cObject* o = load("deep", &ok);
+  EXPECT_TRUE(ok);
+  ASSERT_EQ(o->partCount, 1);
+  EXPECT_EQ(o->parts[0].vertexCount, 3);
+}
+
 // ---- the .gfx cache -----------------------------------------------------------
 
 // A hand-written cache: one part "quad" of 4 vertices, one group of 2
@@ -461,6 +549,32 @@ TEST_F(Loaders, GfxTruncatedOrInconsistentFilesFailWithNothingKept) {
   noise[36] = 0;
   data.write("noise.gfx", noise);
   load("noise", &ok);  // whatever it makes of it, it stays inside the data
+}
+
+TEST_F(Loaders, GfxCountsBeyondWhatFollowsFailAtOnce) {
+  // Each count of the one-part file, set to 4 billion and to the most its
+  // size check lets through, with 4 MB of 0xFF after the file so that the
+  // second count passes it: each load fails at once, asking for no more
+  // records than it has read.
+  std::string good = gfx_file(false, 2, 0);
+  const size_t parts = 37, vertices = parts + 4 + 4 + 1 + 4, coords = vertices + 4 + 2 * 48, groups = coords + 4 + 32,
+               triangles = groups + 4 + 1;
+  const std::string tail(4 << 20, '\xFF');
+  for (auto [at, value] : {std::pair{parts, 1u}, {vertices, 4u}, {coords, 4u}, {groups, 1u}, {triangles, 2u}}) {
+    ASSERT_EQ(good.substr(at, 4), Bytes().u32(value).s) << at;
+    for (uint32_t count : {0xFFFFFFFFu, static_cast<uint32_t>(tail.size() / 17)}) {
+      std::string damaged = good + tail;
+      damaged.replace(at, 4, Bytes().u32(count).s);
+      data.write("count.gfx", damaged);
+      auto begun = std::chrono::steady_clock::now();
+      bool ok = true;
+      cObject* o = load("count", &ok);
+      double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+      EXPECT_FALSE(ok) << at << " " << count;
+      EXPECT_EQ(o->partCount, 0);
+      EXPECT_LT(seconds, 0.5) << at << " " << count;
+    }
+  }
 }
 
 }  // namespace

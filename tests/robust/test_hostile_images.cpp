@@ -5,11 +5,16 @@
 #include <FreeImage.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/engine.h"
+#include "resources/texture_manager.h"
 #include "tests/resources/image_files.h"
 #include "tests/support/e2e.h"
 
@@ -128,6 +133,76 @@ TEST(HostileImages, AnyKindAsTheFontImageStartsQuietly) {
     EXPECT_EQ(run.exit_status, 0) << c.name << run.errors;
     EXPECT_EQ(run.output, "Talpine Engine 2.02: script print: 1.000000\n") << c.name;
   }
+}
+
+// Big-endian bytes for the hand-made headers below.
+std::string be(uint32_t value, int bytes) {
+  std::string out;
+  for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<char>(value >> (8 * i)));
+  return out;
+}
+
+std::string png_chunk(const std::string& type, const std::string& body) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char c : type + body) {
+    crc ^= c;
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return be(static_cast<uint32_t>(body.size()), 4) + type + body + be(~crc, 4);
+}
+
+// A PNG that says it is width x height (colour type 2: RGB, 6: RGBA) and holds
+// a few bytes of pixel data at most.
+std::string png_header(uint32_t width, uint32_t height, int depth, int colour_type) {
+  std::string ihdr = be(width, 4) + be(height, 4) + static_cast<char>(depth) + static_cast<char>(colour_type) +
+                     std::string(3, '\0');
+  return "\x89PNG\r\n\x1a\n" + png_chunk("IHDR", ihdr) + png_chunk("IDAT", "\x78\x01garbage") +
+         png_chunk("IEND", "");
+}
+
+// A baseline JPEG of three components that says it is width x height, with
+// a quantisation table, the scan header and a few bytes of scan.
+std::string jpeg_header(uint16_t width, uint16_t height) {
+  auto segment = [](int marker, const std::string& body) {
+    return std::string("\xFF") + static_cast<char>(marker) + be(static_cast<uint32_t>(body.size() + 2), 2) + body;
+  };
+  std::string components;
+  for (char id : {1, 2, 3}) components += std::string{id, '\x11', '\0'};
+  std::string scan = "\x03";
+  for (char id : {1, 2, 3}) scan += std::string{id, '\0'};
+  scan += std::string("\0\x3F\0", 3);
+  return "\xFF\xD8" + segment(0xDB, std::string(1, '\0') + std::string(64, '\1')) +
+         segment(0xC0, "\x08" + be(height, 2) + be(width, 2) + "\x03" + components) + segment(0xDA, scan) +
+         std::string(64, '\0') + "\xFF\xD9";
+}
+
+TEST(HostileImages, GiantHeadersFailAtOnce) {
+  // Headers of a few dozen bytes that ask for 30 GB, 3.6 GB, 3.2 GB and
+  // 12.7 GB of pixels: refused before anything is allocated or decoded, each
+  // in well under a second. The decoder would clear the whole bitmap first
+  // (seconds to minutes) or fail to allocate it.
+  DataFolder data;
+  data.write("huge.png", png_header(100000, 100000, 8, 2));
+  data.write("square.png", png_header(30000, 30000, 8, 6));
+  data.write("deep.png", png_header(20000, 20000, 16, 6));
+  data.write("vast.jpg", jpeg_header(65000, 65000));
+  auto engine = std::make_unique<Engine>();
+  std::snprintf(engine->data_path, sizeof engine->data_path, "%s", data.path().c_str());
+  for (const char* name : {"huge", "square", "deep", "vast"}) {
+    int width = 0, height = 0, bytes = 0;
+    auto begun = std::chrono::steady_clock::now();
+    std::unique_ptr<uint8_t[]> pixels = loadImagePixels(engine.get(), name, &width, &height, &bytes);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+    EXPECT_EQ(pixels, nullptr) << name;
+    EXPECT_LT(seconds, 0.5) << name;
+  }
+
+  // A header of a size that fits still loads.
+  ASSERT_TRUE(write_image(data.path() + "fits.png", 300, 200, 24, 1, 2, 3));
+  int width = 0, height = 0, bytes = 0;
+  EXPECT_NE(loadImagePixels(engine.get(), "fits", &width, &height, &bytes), nullptr);
+  EXPECT_EQ(width, 256);
+  EXPECT_EQ(height, 128);
 }
 
 }  // namespace

@@ -134,4 +134,40 @@ TEST(HostileMeshes, GfxCountsBeyondTheData) {
   EXPECT_EQ(run.output, expected);
 }
 
+TEST(HostileMeshes, DamagedTrailersStillDrawAndDeepNestingFallsThrough) {
+  // A red quad whose main chunk claims 10 bytes more than the file holds, on
+  // the left; the same quad cut 20 bytes short inside its keyframer chunk, on
+  // the right; in the middle a 3D Studio file of face lists nested 30,000
+  // deep, which fails as any unreadable file does, so that its OBJ twin (drawn
+  // green) loads instead.
+  std::string quad = quad_3ds(255, 0, 0);
+  std::string overstated = quad;
+  overstated.replace(2, 4, Bytes().u32(static_cast<uint32_t>(quad.size() + 10)).s);
+  DataFolder data;
+  data.write("long.3ds", overstated);
+  data.write("cut.3ds", quad.substr(0, quad.size() - 20));
+  data.write("deep.3ds", nested_face_lists_3ds(30000));
+  data.write("deep.obj", "v -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\nf 1 2 3 4\n");
+  data.write("script.txt",
+             "a = load(\"long\");\nb = load(\"cut\");\nc = load(\"deep\");\n"
+             "print a + b + c;\n"
+             "object a position (-2.5, 0, 8);\nobject b position (2.5, 0, 8);\nobject c position (0, 0, 8);\n"
+             "object c diffuse (0, 1, 0);\n"
+             "object a active 1;\nobject b active 1;\nobject c active 1;\n"
+             "scene position (0, 0, -2);\n");
+  RunResult run = run_talpine(data, {"--size", "320x240", "--frames", "3"}, true);
+  ASSERT_EQ(run.exit_status, 0) << run.output << run.errors;
+  EXPECT_EQ(run.output, "Talpine Engine 2.02: script print: 3.000000\n");
+  ASSERT_TRUE(run.has_screenshot);
+  int r, g, b;
+  for (int x : {78, 242}) {
+    run.pixel(x, 120, &r, &g, &b);
+    EXPECT_GT(r, 230) << x;
+    EXPECT_LT(g + b, 30) << x;
+  }
+  run.pixel(160, 120, &r, &g, &b);
+  EXPECT_LT(r + b, 30);
+  EXPECT_GT(g, 230);
+}
+
 }  // namespace
