@@ -187,7 +187,7 @@ TEST(HostileImages, GiantHeadersFailAtOnce) {
   data.write("deep.png", png_header(20000, 20000, 16, 6));
   data.write("vast.jpg", jpeg_header(65000, 65000));
   auto engine = std::make_unique<Engine>();
-  std::snprintf(engine->data_path, sizeof engine->data_path, "%s", data.path().c_str());
+  std::snprintf(engine->paths.data_path, sizeof engine->paths.data_path, "%s", data.path().c_str());
   for (const char* name : {"huge", "square", "deep", "vast"}) {
     int width = 0, height = 0, bytes = 0;
     auto begun = std::chrono::steady_clock::now();
