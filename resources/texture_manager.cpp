@@ -328,9 +328,31 @@ int loadTexture(Engine* engine, const char* name, int wrap) {
   return load_texture_from(engine, name, wrap, pixels_of_file, name);
 }
 
+// The slots filled from memory, by the GL name they got (a slot emptied and
+// filled again gets another). One engine exists at a time.
+namespace {
+struct EmbeddedSlots {
+  const Engine* engine = nullptr;
+  GLuint glName[MAX_TEXTURES] = {};
+};
+EmbeddedSlots embedded_slots;
+}  // namespace
+
 int loadTextureBytes(Engine* engine, const char* name, const uint8_t* bytes, size_t size, int wrap) {
+  bool known = findTexture(engine, name) >= 0;
   EncodedImage image{bytes, size};
-  return load_texture_from(engine, name, wrap, pixels_of_bytes, &image);
+  int slot = load_texture_from(engine, name, wrap, pixels_of_bytes, &image);
+  if (slot > 0 && !known) {
+    if (embedded_slots.engine != engine) embedded_slots = EmbeddedSlots{engine, {}};
+    embedded_slots.glName[slot] = engine->textures[slot].glName;
+  }
+  return slot;
+}
+
+bool isEmbeddedTexture(const Engine* engine, int slot) {
+  if (slot <= 0 || slot >= MAX_TEXTURES || embedded_slots.engine != engine) return false;
+  const TextureSlot& texture = engine->textures[slot];
+  return texture.inUse && texture.glName != 0 && embedded_slots.glName[slot] == texture.glName;
 }
 
 // The binding of one material group's colour map to the slot `load` gives;

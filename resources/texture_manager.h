@@ -60,6 +60,9 @@ int loadTexture(Engine* engine, const char* name, int wrap);
 // in the table under `name`; a texture already loaded under it is reused and
 // the bytes are not decoded.
 int loadTextureBytes(Engine* engine, const char* name, const uint8_t* bytes, size_t size, int wrap);
+// Whether a slot holds a texture loadTextureBytes made: it has no file in the
+// data folder unless someone writes one (see writeLoadedGfx).
+bool isEmbeddedTexture(const Engine* engine, int slot);
 // Deletes the texture of a slot and empties it. Slot 0 (the font's, and "no
 // texture" for everyone else) and numbers outside 1..254 are ignored.
 void freeTexture(Engine* engine, int slot);
