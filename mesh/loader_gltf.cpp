@@ -244,12 +244,29 @@ bool fits(size_t size, size_t offset, size_t count, size_t record, size_t stride
   return count - 1 <= (size - offset - record) / stride;
 }
 
-// The elements of an accessor, `width` values each (its type must have that
-// many components): the bufferView's data, or zeros without one, then the
-// sparse substitutions. False when anything it names is missing or too short;
-// sparse entries whose index lies past the count are skipped.
+// An accessor's elements, `width` values each: where the buffer holds them
+// as the wanted type, tightly packed and aligned, they are read in place;
+// otherwise they are converted into `owned`.
+template <typename T>
+struct Elements {
+  const T* data = nullptr;
+  size_t size = 0;  // values
+  std::vector<T> owned;
+
+  const T& operator[](size_t i) const { return data[i]; }
+  void own(size_t values, T fill) {
+    owned.assign(values, fill);
+    data = owned.data();
+    size = values;
+  }
+};
+
+// The elements of an accessor (its type must have `width` components): the
+// bufferView's data, or zeros without one, then the sparse substitutions.
+// False when anything it names is missing or too short; sparse entries whose
+// index lies past the count are skipped.
 template <typename T, typename Convert>
-bool decode(const Model& model, int index, size_t width, Convert convert, std::vector<T>* out) {
+bool decode(const Model& model, int index, size_t width, Convert convert, Elements<T>* out) {
   if (index < 0 || static_cast<size_t>(index) >= model.accessors.size()) return false;
   const tinygltf::Accessor& accessor = model.accessors[index];
   const int type = accessor.componentType;
@@ -257,82 +274,89 @@ bool decode(const Model& model, int index, size_t width, Convert convert, std::v
   if (size == 0 || type_width(accessor.type) != width) return false;
   const size_t element = size * width;
   const size_t count = accessor.count;
+  const bool sparse = accessor.sparse.isSparse;
 
   if (accessor.bufferView < 0) {
     if (count > MAX_UNBACKED_ELEMENTS) return false;
-    out->assign(count * width, T(0));
+    out->own(count * width, T(0));
   } else {
     View view;
     if (!buffer_view(model, accessor.bufferView, &view)) return false;
     size_t stride = view.stride ? view.stride : element;
     if (stride < element || !fits(view.size, accessor.byteOffset, count, element, stride)) return false;
-    out->resize(count * width);
     const uint8_t* base = view.data + accessor.byteOffset;
-    if constexpr (std::is_same_v<T, float>) {
-      if (type == TINYGLTF_COMPONENT_TYPE_FLOAT && stride == element) {
-        if (count) std::memcpy(out->data(), base, count * element);
-        base = nullptr;  // done
-      }
+    constexpr int same_type = std::is_same_v<T, float>      ? TINYGLTF_COMPONENT_TYPE_FLOAT
+                              : std::is_same_v<T, uint32_t> ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT
+                                                            : 0;
+    bool packed = type == same_type && stride == element;
+    if (packed && !sparse && reinterpret_cast<uintptr_t>(base) % alignof(T) == 0) {
+      out->data = reinterpret_cast<const T*>(base);
+      out->size = count * width;
+      return true;
     }
-    if (base) {
-      T* to = out->data();
+    out->own(count * width, T(0));
+    T* to = out->owned.data();
+    if (packed) {
+      if (count) std::memcpy(to, base, count * element);
+    } else {
       for (size_t i = 0; i < count; ++i) {
         const uint8_t* from = base + i * stride;
         for (size_t c = 0; c < width; ++c) *to++ = convert(from + c * size, type, accessor.normalized);
       }
     }
   }
+  if (!sparse) return true;
 
-  if (!accessor.sparse.isSparse) return true;
-  const auto& sparse = accessor.sparse;
-  const int index_type = sparse.indices.componentType;
-  if (sparse.count <= 0 || static_cast<size_t>(sparse.count) > count) return false;
+  const auto& entries_of = accessor.sparse;
+  const int index_type = entries_of.indices.componentType;
+  if (entries_of.count <= 0 || static_cast<size_t>(entries_of.count) > count) return false;
   if (index_type != TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE && index_type != TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT &&
       index_type != TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)
     return false;
-  const size_t entries = static_cast<size_t>(sparse.count);
+  const size_t entries = static_cast<size_t>(entries_of.count);
   const size_t index_size = component_size(index_type);
   View indices, values;
-  if (!buffer_view(model, sparse.indices.bufferView, &indices) || sparse.indices.byteOffset < 0 ||
-      !fits(indices.size, static_cast<size_t>(sparse.indices.byteOffset), entries, index_size, index_size))
+  if (!buffer_view(model, entries_of.indices.bufferView, &indices) || entries_of.indices.byteOffset < 0 ||
+      !fits(indices.size, static_cast<size_t>(entries_of.indices.byteOffset), entries, index_size, index_size))
     return false;
-  if (!buffer_view(model, sparse.values.bufferView, &values) || sparse.values.byteOffset < 0 ||
-      !fits(values.size, static_cast<size_t>(sparse.values.byteOffset), entries, element, element))
+  if (!buffer_view(model, entries_of.values.bufferView, &values) || entries_of.values.byteOffset < 0 ||
+      !fits(values.size, static_cast<size_t>(entries_of.values.byteOffset), entries, element, element))
     return false;
-  const uint8_t* at = indices.data + sparse.indices.byteOffset;
-  const uint8_t* value = values.data + sparse.values.byteOffset;
+  const uint8_t* at = indices.data + entries_of.indices.byteOffset;
+  const uint8_t* value = values.data + entries_of.values.byteOffset;
   for (size_t k = 0; k < entries; ++k) {
     uint32_t target = to_index(at + k * index_size, index_type, false);
     if (target >= count) continue;
     for (size_t c = 0; c < width; ++c)
-      (*out)[target * width + c] = convert(value + k * element + c * size, type, accessor.normalized);
+      out->owned[target * width + c] = convert(value + k * element + c * size, type, accessor.normalized);
   }
   return true;
 }
 
-bool read_floats(const Model& model, int index, size_t width, std::vector<float>* out) {
-  return decode(model, index, width, to_float, out);
+bool read_floats(const Model& model, int index, size_t width, Elements<float>* out) {
+  return decode(model, index, width, [](const uint8_t* p, int type, bool n) { return to_float(p, type, n); }, out);
 }
 
-bool read_indices(const Model& model, int index, std::vector<uint32_t>* out) {
+bool read_indices(const Model& model, int index, Elements<uint32_t>* out) {
   if (index < 0 || static_cast<size_t>(index) >= model.accessors.size() ||
       !is_integer(model.accessors[index].componentType))
     return false;
-  return decode(model, index, 1, to_index, out);
+  return decode(model, index, 1, [](const uint8_t* p, int type, bool n) { return to_index(p, type, n); }, out);
 }
 
-// Accessors decoded once per file, however many primitives and nodes use them.
+// Accessors read once per file, however many primitives and nodes use them.
+// (A map's entries stay where they are, so the pointers handed out hold.)
 struct AccessorCache {
   const Model& model;
-  std::map<std::pair<int, size_t>, std::pair<bool, std::vector<float>>> floats;
-  std::map<int, std::pair<bool, std::vector<uint32_t>>> indices;
+  std::map<std::pair<int, size_t>, std::pair<bool, Elements<float>>> floats;
+  std::map<int, std::pair<bool, Elements<uint32_t>>> indices;
 
-  const std::vector<float>* float_data(int index, size_t width) {
+  const Elements<float>* float_data(int index, size_t width) {
     auto [it, fresh] = floats.try_emplace({index, width});
     if (fresh) it->second.first = read_floats(model, index, width, &it->second.second);
     return it->second.first ? &it->second.second : nullptr;
   }
-  const std::vector<uint32_t>* index_data(int index) {
+  const Elements<uint32_t>* index_data(int index) {
     auto [it, fresh] = indices.try_emplace(index);
     if (fresh) it->second.first = read_indices(model, index, &it->second.second);
     return it->second.first ? &it->second.second : nullptr;
@@ -457,15 +481,15 @@ VertexSet* vertex_set(Instance* instance, AccessorCache& cache, int position, in
   for (VertexSet& set : instance->sets)
     if (set.key == std::make_tuple(position, normal, coord)) return &set;
 
-  const std::vector<float>* p = cache.float_data(position, 3);
+  const Elements<float>* p = cache.float_data(position, 3);
   if (!p) return nullptr;
   VertexSet set;
   set.key = {position, normal, coord};
-  set.count = p->size() / 3;
-  const std::vector<float>* n = normal >= 0 ? cache.float_data(normal, 3) : nullptr;
-  const std::vector<float>* t = coord >= 0 ? cache.float_data(coord, 2) : nullptr;
-  if (n && n->size() != set.count * 3) n = nullptr;  // attributes must match the positions
-  if (t && t->size() != set.count * 2) t = nullptr;
+  set.count = p->size / 3;
+  const Elements<float>* n = normal >= 0 ? cache.float_data(normal, 3) : nullptr;
+  const Elements<float>* t = coord >= 0 ? cache.float_data(coord, 2) : nullptr;
+  if (n && n->size != set.count * 3) n = nullptr;  // attributes must match the positions
+  if (t && t->size != set.count * 2) t = nullptr;
 
   const double* m = instance->world.m;
   set.positions.resize(set.count * 3);
@@ -528,12 +552,12 @@ void add_primitive(Instance* instance, AccessorCache& cache, const tinygltf::Pri
                               attribute(primitive, "TEXCOORD_0"));
   if (!set) return;
 
-  const std::vector<uint32_t>* indices = nullptr;
+  const Elements<uint32_t>* indices = nullptr;
   size_t corners = set->count;
   if (primitive.indices >= 0) {
     indices = cache.index_data(primitive.indices);
     if (!indices) return;
-    corners = indices->size();
+    corners = indices->size;
   }
   auto corner = [&](size_t i) { return indices ? (*indices)[i] : static_cast<uint32_t>(i); };
 
@@ -636,15 +660,26 @@ struct PartBuilder {
     return group;
   }
 
-  void append_vertex(size_t part_number, const VertexSet& set, size_t v) {
+  // Vertices [from, from + count) of a set, or the one vertex `from` when
+  // count is 1, at the end of a part. File normals are kept only once a set
+  // that has them reaches the part (zeros before: computed ones).
+  void append_vertices(size_t part_number, const VertexSet& set, size_t from, size_t count) {
     MeshPart& part = object->parts[part_number];
-    part.positions.insert(part.positions.end(), &set.positions[v * 3], &set.positions[v * 3 + 3]);
-    if (set.coords.empty()) part.texCoords.insert(part.texCoords.end(), {0.0f, 0.0f});
-    else part.texCoords.insert(part.texCoords.end(), &set.coords[v * 2], &set.coords[v * 2 + 2]);
+    const float* positions = set.positions.data() + from * 3;
+    part.positions.insert(part.positions.end(), positions, positions + count * 3);
+    if (set.coords.empty()) {
+      part.texCoords.resize(part.texCoords.size() + count * 2, 0.0f);
+    } else {
+      const float* coords = set.coords.data() + from * 2;
+      part.texCoords.insert(part.texCoords.end(), coords, coords + count * 2);
+    }
     std::vector<float>& normals = file_normals[part_number];
-    if (set.normals.empty()) normals.insert(normals.end(), {0.0f, 0.0f, 0.0f});
-    else normals.insert(normals.end(), &set.normals[v * 3], &set.normals[v * 3 + 3]);
-    ++part.vertexCount;
+    if (!set.normals.empty()) {
+      normals.resize(static_cast<size_t>(part.vertexCount) * 3, 0.0f);
+      const float* given = set.normals.data() + from * 3;
+      normals.insert(normals.end(), given, given + count * 3);
+    }
+    part.vertexCount += static_cast<int32_t>(count);
   }
 
   // A set's vertices and triangles into parts of at most 65,535 vertices: a set
@@ -665,7 +700,7 @@ struct PartBuilder {
       else
         new_part(name);
       uint32_t base = static_cast<uint32_t>(object->parts[p].vertexCount);
-      for (size_t v = 0; v < set.count; ++v) append_vertex(p, set, v);
+      append_vertices(p, set, 0, set.count);
       for (const auto& [material, corners] : set.triangles) {
         if (corners.empty()) continue;
         std::vector<uint16_t>& indices = group(p, material).indices;
@@ -695,7 +730,7 @@ struct PartBuilder {
           if (number[v] < 0) {
             number[v] = object->parts[p].vertexCount;
             touched.push_back(v);
-            append_vertex(p, set, v);
+            append_vertices(p, set, v, 1);
             ++vertices_kept;
           }
           indices.push_back(static_cast<uint16_t>(number[v]));
@@ -704,18 +739,17 @@ struct PartBuilder {
     }
   }
 
-  // Counts, copies and sizes every group and part once all are filled.
+  // Counts and copies of every group and part once all are filled (normals
+  // and face normals are sized by computeNormals, which follows).
   void finish_arrays() {
     object->partCount = static_cast<int32_t>(object->parts.size());
     for (MeshPart& part : object->parts) {
       part.texCoordCount = part.vertexCount;
-      part.normals.assign(static_cast<size_t>(part.vertexCount) * 3, 0.0f);
       part.groupCount = static_cast<int32_t>(part.groups.size());
       for (MaterialGroup& group : part.groups) {
         group.triangleCount = static_cast<int32_t>(group.indices.size() / 3);
         group.drawIndices = group.indices;
         group.drawTriangleCount = group.triangleCount;
-        group.faceNormals.assign(group.indices.size(), 0.0f);
       }
     }
   }
@@ -848,8 +882,14 @@ void build_parts(PartBuilder& builder, AccessorCache& cache) {
 
 // ---- [SECTION] entry ----------------------------------------------------------------
 
-bool parse(const uint8_t* data, size_t size, const std::string& folder, FileFence* fence, Model* model) {
-  if (size > UINT32_MAX) return false;
+// tinygltf's check of a binary file's BIN chunk lets the chunk's end run up to
+// 8 bytes past the file's: a binary file is parsed from memory that has 8 more
+// bytes, zero. `padded` says the caller's memory has them.
+constexpr size_t GLB_SLACK = 8;
+
+bool parse(const uint8_t* data, size_t size, bool padded, const std::string& folder, FileFence* fence,
+           Model* model) {
+  if (size > UINT32_MAX - GLB_SLACK) return false;
   tinygltf::TinyGLTF gltf;
   gltf.SetFsCallbacks({fence_exists, fence_expand, fence_read, fence_write, fence});
   gltf.SetImageLoader(keep_image_bytes, nullptr);
@@ -858,11 +898,13 @@ bool parse(const uint8_t* data, size_t size, const std::string& folder, FileFenc
   // binary buffer): a file that does that does not load.
   try {
     if (size >= 4 && std::memcmp(data, "glTF", 4) == 0) {
-      // tinygltf's check of the binary chunk lets its end run up to 8 bytes past
-      // the file's: those bytes are here, zero.
-      std::vector<uint8_t> padded(size + 8, 0);
-      std::memcpy(padded.data(), data, size);
-      return gltf.LoadBinaryFromMemory(model, &err, &warn, padded.data(), static_cast<unsigned>(size), folder);
+      std::vector<uint8_t> copy;
+      if (!padded) {
+        copy.assign(size + GLB_SLACK, 0);
+        std::memcpy(copy.data(), data, size);
+        data = copy.data();
+      }
+      return gltf.LoadBinaryFromMemory(model, &err, &warn, data, static_cast<unsigned>(size), folder);
     }
     return gltf.LoadASCIIFromString(model, &err, &warn, reinterpret_cast<const char*>(data),
                                     static_cast<unsigned>(size), folder);
@@ -871,13 +913,11 @@ bool parse(const uint8_t* data, size_t size, const std::string& folder, FileFenc
   }
 }
 
-}  // namespace
-
-bool readGltfBytes(cObject* object, const uint8_t* data, size_t size, const std::string& folder) {
+bool load(cObject* object, const uint8_t* data, size_t size, bool padded, const std::string& folder) {
   object->clearMesh();
   FileFence fence{folder};
   Model model;
-  if (!data || !parse(data, size, folder, &fence, &model)) return false;
+  if (!data || !parse(data, size, padded, folder, &fence, &model)) return false;
   if (!readable_version(model.asset) || !readable_extensions(model)) return false;
 
   AccessorCache cache{model, {}, {}};
@@ -913,13 +953,31 @@ bool readGltfBytes(cObject* object, const uint8_t* data, size_t size, const std:
   return true;
 }
 
+}  // namespace
+
+bool readGltfBytes(cObject* object, const uint8_t* data, size_t size, const std::string& folder) {
+  return load(object, data, size, false, folder);
+}
+
 bool readGltf(cObject* object, const char* path) {
   FILE* file = platform::open_file(path, "rb");
   if (!file) return false;
-  std::vector<uint8_t> data = read_whole_file(file);
+  // In one read, into memory with the slack a binary file needs.
+  std::vector<uint8_t> data;
+  long length = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+  bool read = length >= 0 && static_cast<unsigned long>(length) <= UINT32_MAX && std::fseek(file, 0, SEEK_SET) == 0;
+  if (read) {
+    data.resize(static_cast<size_t>(length) + GLB_SLACK);
+    read = std::fread(data.data(), 1, static_cast<size_t>(length), file) == static_cast<size_t>(length);
+  }
   std::fclose(file);
+  if (!read) {
+    object->clearMesh();
+    return false;
+  }
   std::string resolved = path;
   size_t slash = resolved.rfind('/');
   std::string folder = slash == std::string::npos ? std::string() : resolved.substr(0, slash + 1);
-  return readGltfBytes(object, data.data(), data.size(), folder);
+  return load(object, data.data(), static_cast<size_t>(length), true, folder);
 }
