@@ -35,13 +35,26 @@ namespace {
 
 using tinygltf::Model;
 
-// An accessor with no bufferView reads as zeros (then its sparse values); a
-// file may claim any count for it, so it is bounded here.
-constexpr size_t MAX_UNBACKED_ELEMENTS = size_t(1) << 22;
 // Kept over the whole file: what one object may hold, whatever the file's
 // instancing multiplies its meshes to. Beyond them the rest is dropped.
 constexpr size_t MAX_OBJECT_VERTICES = size_t(1) << 23;
 constexpr size_t MAX_OBJECT_TRIANGLES = size_t(1) << 23;
+
+// The work a file may ask for on the way, whatever its counts claim (an
+// accessor without data reads as that many zeros) and its nodes multiply:
+// what would go over is dropped. Generous for any real mesh.
+struct Budget {
+  size_t decoded = size_t(1) << 25;      // accessor values converted or made up
+  size_t transformed = size_t(1) << 24;  // vertices placed by a node's transform
+  size_t corners = size_t(1) << 26;      // indices walked into triangles
+};
+
+// Takes `amount` (= count * width) from `*left`; false when it is not there.
+bool take(size_t* left, size_t count, size_t width = 1) {
+  if (width && count > *left / width) return false;
+  *left -= count * width;
+  return true;
+}
 
 // Required extensions this reader honours; any other one fails the file.
 constexpr const char* READABLE_EXTENSIONS[] = {"KHR_mesh_quantization", "KHR_materials_emissive_strength"};
@@ -266,7 +279,7 @@ struct Elements {
 // False when anything it names is missing or too short; sparse entries whose
 // index lies past the count are skipped.
 template <typename T, typename Convert>
-bool decode(const Model& model, int index, size_t width, Convert convert, Elements<T>* out) {
+bool decode(const Model& model, int index, size_t width, Convert convert, size_t* allowance, Elements<T>* out) {
   if (index < 0 || static_cast<size_t>(index) >= model.accessors.size()) return false;
   const tinygltf::Accessor& accessor = model.accessors[index];
   const int type = accessor.componentType;
@@ -277,7 +290,7 @@ bool decode(const Model& model, int index, size_t width, Convert convert, Elemen
   const bool sparse = accessor.sparse.isSparse;
 
   if (accessor.bufferView < 0) {
-    if (count > MAX_UNBACKED_ELEMENTS) return false;
+    if (!take(allowance, count, width)) return false;
     out->own(count * width, T(0));
   } else {
     View view;
@@ -294,6 +307,7 @@ bool decode(const Model& model, int index, size_t width, Convert convert, Elemen
       out->size = count * width;
       return true;
     }
+    if (!take(allowance, count, width)) return false;
     out->own(count * width, T(0));
     T* to = out->owned.data();
     if (packed) {
@@ -333,32 +347,30 @@ bool decode(const Model& model, int index, size_t width, Convert convert, Elemen
   return true;
 }
 
-bool read_floats(const Model& model, int index, size_t width, Elements<float>* out) {
-  return decode(model, index, width, [](const uint8_t* p, int type, bool n) { return to_float(p, type, n); }, out);
-}
-
-bool read_indices(const Model& model, int index, Elements<uint32_t>* out) {
-  if (index < 0 || static_cast<size_t>(index) >= model.accessors.size() ||
-      !is_integer(model.accessors[index].componentType))
-    return false;
-  return decode(model, index, 1, [](const uint8_t* p, int type, bool n) { return to_index(p, type, n); }, out);
-}
-
-// Accessors read once per file, however many primitives and nodes use them.
-// (A map's entries stay where they are, so the pointers handed out hold.)
+// Accessors read once per file, however many primitives and nodes use them,
+// and the budget of the whole read. (A map's entries stay where they are, so
+// the pointers handed out hold.)
 struct AccessorCache {
   const Model& model;
+  Budget budget;
   std::map<std::pair<int, size_t>, std::pair<bool, Elements<float>>> floats;
   std::map<int, std::pair<bool, Elements<uint32_t>>> indices;
 
   const Elements<float>* float_data(int index, size_t width) {
     auto [it, fresh] = floats.try_emplace({index, width});
-    if (fresh) it->second.first = read_floats(model, index, width, &it->second.second);
+    if (fresh)
+      it->second.first = decode(
+          model, index, width, [](const uint8_t* p, int type, bool n) { return to_float(p, type, n); },
+          &budget.decoded, &it->second.second);
     return it->second.first ? &it->second.second : nullptr;
   }
   const Elements<uint32_t>* index_data(int index) {
     auto [it, fresh] = indices.try_emplace(index);
-    if (fresh) it->second.first = read_indices(model, index, &it->second.second);
+    if (fresh && index >= 0 && static_cast<size_t>(index) < model.accessors.size() &&
+        is_integer(model.accessors[index].componentType))
+      it->second.first = decode(
+          model, index, 1, [](const uint8_t* p, int type, bool n) { return to_index(p, type, n); },
+          &budget.decoded, &it->second.second);
     return it->second.first ? &it->second.second : nullptr;
   }
 };
@@ -486,6 +498,7 @@ VertexSet* vertex_set(Instance* instance, AccessorCache& cache, int position, in
   VertexSet set;
   set.key = {position, normal, coord};
   set.count = p->size / 3;
+  if (!take(&cache.budget.transformed, set.count)) return nullptr;
   const Elements<float>* n = normal >= 0 ? cache.float_data(normal, 3) : nullptr;
   const Elements<float>* t = coord >= 0 ? cache.float_data(coord, 2) : nullptr;
   if (n && n->size != set.count * 3) n = nullptr;  // attributes must match the positions
@@ -559,6 +572,7 @@ void add_primitive(Instance* instance, AccessorCache& cache, const tinygltf::Pri
     if (!indices) return;
     corners = indices->size;
   }
+  if (!take(&cache.budget.corners, corners)) return;
   auto corner = [&](size_t i) { return indices ? (*indices)[i] : static_cast<uint32_t>(i); };
 
   std::vector<uint32_t>& out = set->material(primitive.material);
@@ -920,7 +934,7 @@ bool load(cObject* object, const uint8_t* data, size_t size, bool padded, const 
   if (!data || !parse(data, size, padded, folder, &fence, &model)) return false;
   if (!readable_version(model.asset) || !readable_extensions(model)) return false;
 
-  AccessorCache cache{model, {}, {}};
+  AccessorCache cache{model, {}, {}, {}};
   PartBuilder builder{object, model, {}, {}};
   build_parts(builder, cache);
   builder.finish_arrays();
