@@ -73,6 +73,7 @@ DEMO_ASSETS = plane:floor.obj box:crate.3ds=brick.jpg sphere:ball.obj torus:ring
 	checker:checker.png tiles:tiles.png brick:brick.jpg marble:marble.png gradient:gradient.jpg \
 	particle:spark.png flare:star.png ring:ring.png hot:hot.png sky:sky.jpg lambert:lambert.png
 EXAMPLE_ASSETS_meshes = box:crate.3ds=brick.jpg sphere:ball.obj brick:brick.jpg marble:marble.png
+EXAMPLE_ASSETS_gltf = torus:ring.glb=marble.png box:crate.glb=brick.jpg
 EXAMPLE_ASSETS_lights = sphere:ball.obj plane:floor.obj
 EXAMPLE_ASSETS_shadows = plane:floor.obj box:crate.obj checker:checker.png
 EXAMPLE_ASSETS_csg = box:box.obj sphere:ball.obj

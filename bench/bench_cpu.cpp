@@ -26,6 +26,7 @@ extern "C" {
 #include "lighting/shadow.h"
 #include "mesh/byte_reader.h"
 #include "mesh/loader_3ds.h"
+#include "mesh/loader_gltf.h"
 #include "mesh/loader_obj.h"
 #include "mesh/object.h"
 #include "script/interpreter.h"
@@ -82,6 +83,14 @@ void obj_ours(benchmark::State& state) {
   for (auto _ : state) {
     cObject object(nullptr);
     readObj(&object, (dir + "/grid.obj").c_str());
+    benchmark::DoNotOptimize(object.parts.data());
+  }
+}
+
+void gltf_ours(benchmark::State& state) {
+  for (auto _ : state) {
+    cObject object(nullptr);
+    readGltf(&object, (dir + "/grid.glb").c_str());
     benchmark::DoNotOptimize(object.parts.data());
   }
 }
@@ -176,6 +185,7 @@ void register_cpu_benchmarks(const std::string& work_dir, bool quick) {
   once(benchmark::RegisterBenchmark("obj/ours", obj_ours), load_reps);
   once(benchmark::RegisterBenchmark("obj/tinyobj", obj_tinyobj), load_reps);
   once(benchmark::RegisterBenchmark("obj/assimp", assimp_read, "grid.obj"), load_reps);
+  once(benchmark::RegisterBenchmark("gltf/ours", gltf_ours), load_reps);
   once(benchmark::RegisterBenchmark("3ds/ours", tds_ours), load_reps);
   once(benchmark::RegisterBenchmark("3ds/assimp", assimp_read, "grid.3ds"), load_reps);
   once(benchmark::RegisterBenchmark("gfx/ours", gfx_ours), load_reps);
@@ -193,6 +203,9 @@ void register_cpu_benchmarks(const std::string& work_dir, bool quick) {
 
 void prepare_cpu_files(const std::string& work_dir) {
   // Kept between runs: the generator is deterministic (remove WORKDIR to redo).
+  GridMesh grid;
+  if (FILE* done = std::fopen((work_dir + "/grid.glb").c_str(), "rb")) std::fclose(done);
+  else write_grid_glb(grid, work_dir + "/grid.glb");
   if (FILE* done = std::fopen((work_dir + "/grid.gfx").c_str(), "rb")) {
     std::fclose(done);
     return;

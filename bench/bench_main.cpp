@@ -141,6 +141,8 @@ int main(int argc, char** argv) {
          1.5);
     pair("OBJ reader, 1M triangles", "tinyobjloader, same file", "obj/ours", "obj/tinyobj", "<= 1.00", 1.0);
     pair("OBJ reader, 1M triangles", "assimp, same file", "obj/ours", "obj/assimp", "", 0);
+    pair("glTF reader (.glb), 1M triangles", "tinyobjloader, the grid as OBJ", "gltf/ours", "obj/tinyobj", "<= 1.00",
+         1.0);
     pair("3D Studio reader, 1M triangles", "assimp, same file", "3ds/ours", "3ds/assimp", "", 0);
     pair(".gfx cache read, 1M triangles", "reading the file's bytes", "gfx/ours", "gfx/bytes", "<= 3.00", 3.0);
     scaling("computeNormals per triangle at 1M", "normals");

@@ -3,7 +3,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <vector>
+
+#include "tests/mesh/gltf_files.h"
 
 namespace {
 
@@ -145,4 +148,27 @@ bool write_grid_3ds(const GridMesh& mesh, const std::string& path) {
   if (!file) return false;
   bool ok = std::fwrite(out.data(), 1, out.size(), file) == out.size();
   return std::fclose(file) == 0 && ok;
+}
+
+bool write_grid_glb(const GridMesh& mesh, const std::string& path) {
+  std::vector<float> positions, coords;
+  std::vector<uint32_t> triangles;
+  for (int p = 0; p < mesh.patches; ++p) {
+    Patch patch = grid_patch(mesh, p);
+    uint32_t base = static_cast<uint32_t>(positions.size() / 3);
+    positions.insert(positions.end(), patch.positions.begin(), patch.positions.end());
+    // glTF counts texture rows from the top.
+    for (size_t i = 0; i < patch.coords.size(); i += 2)
+      coords.insert(coords.end(), {patch.coords[i], 1 - patch.coords[i + 1]});
+    for (int t : patch.triangles) triangles.push_back(base + static_cast<uint32_t>(t));
+  }
+  GltfBuilder b;
+  GltfBuilder::Primitive primitive;
+  primitive.positions = b.floats(positions, 3);
+  primitive.coords = b.floats(coords, 2);
+  primitive.indices = b.indices(triangles, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
+  b.scene({b.node(b.mesh({primitive}, "grid"))});
+  std::ofstream file(path, std::ios::binary);
+  file << b.glb();
+  return static_cast<bool>(file.flush());
 }

@@ -15,6 +15,10 @@ find_package(FLEX REQUIRED)
 find_package(BISON REQUIRED)
 find_path(FREEIMAGE_INCLUDE_DIR FreeImage.h REQUIRED)
 find_library(FREEIMAGE_LIBRARY NAMES freeimage REQUIRED)
+# glTF meshes: tinygltf's header, its implementation compiled once in
+# mesh/gltf_library.cpp, and the JSON library it parses with.
+find_path(TINYGLTF_INCLUDE_DIR tiny_gltf.h REQUIRED)
+find_package(nlohmann_json 3 REQUIRED)
 
 function(add_talpine_engine target)
   set(sources)
@@ -39,7 +43,9 @@ function(add_talpine_engine target)
 
   add_library(${target} STATIC ${sources})
   target_include_directories(${target} PUBLIC ${TALPINE_ROOT} ${generated} ${FREEIMAGE_INCLUDE_DIR})
+  target_include_directories(${target} SYSTEM PUBLIC ${TINYGLTF_INCLUDE_DIR})
   target_compile_definitions(${target} PUBLIC TALPINE_VERSION="${PROJECT_VERSION}")
   target_compile_options(${target} PRIVATE -Wall -Wextra)
-  target_link_libraries(${target} PUBLIC SDL2::SDL2 OpenGL::GL OpenGL::GLU Threads::Threads ${FREEIMAGE_LIBRARY})
+  target_link_libraries(${target} PUBLIC SDL2::SDL2 OpenGL::GL OpenGL::GLU Threads::Threads ${FREEIMAGE_LIBRARY}
+                        nlohmann_json::nlohmann_json)
 endfunction()

@@ -12,6 +12,7 @@
 #include "mesh/loader_3ds.h"
 #include "mesh/loader_obj.h"
 #include "mesh/object.h"
+#include "tests/mesh/gltf_files.h"
 #include "tests/mesh/mesh_files.h"
 
 namespace {
@@ -53,6 +54,64 @@ std::string file3ds() {
   std::string faces = chunk(0x4130, Bytes().cstr("red").u16(2).u16(0).u16(1).s);
   std::string mesh = mesh3ds("box", 4, {0, 1, 2, 1, 3, 2}, faces);
   return chunk(0x4D4D, chunk(0x0002, "abcd") + chunk(0x3D3D, red + mesh + mesh3ds("second", 3, {0, 1, 2}, "")));
+}
+
+// glTF: a textured quad as .glb; a .gltf with its buffer inside holding a
+// hierarchy, a strip, a fan, points, every index type, a sparse accessor and
+// three kinds of material; a .gltf naming fuzz_gltf's "b.bin".
+void gltf_seeds() {
+  const std::vector<float> quad = {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0};
+  GltfBuilder a;
+  GltfBuilder::Primitive p;
+  p.positions = a.floats(quad, 3);
+  p.normals = a.floats({0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1}, 3);
+  p.coords = a.floats({0, 1, 1, 1, 1, 0, 0, 0}, 2);
+  p.indices = a.indices({0, 1, 2, 0, 2, 3});
+  p.material = a.material({1, 1, 1, 1}, "OPAQUE", {0, 0, 0}, a.embedded_texture("\x89PNG not really"));
+  a.scene({a.node(a.mesh({p}, "quad"))});
+  put("gltf", "quad.glb", a.glb());
+
+  GltfBuilder b;
+  int positions = b.floats(quad, 3);
+  int glass = b.material({1, 1, 1, 0.5}, "BLEND");
+  int glow = b.material({0, 0, 0, 1}, "OPAQUE", {1, 0.5, 0});
+  std::vector<GltfBuilder::Primitive> ps = {
+      {positions, -1, -1, b.indices({0, 1, 3, 2}, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE), glass,
+       TINYGLTF_MODE_TRIANGLE_STRIP},
+      {positions, -1, -1, b.indices({0, 1, 2, 3}, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT), glow,
+       TINYGLTF_MODE_TRIANGLE_FAN},
+      {positions, -1, -1, -1, -1, TINYGLTF_MODE_POINTS},
+  };
+  int sparse = b.accessor(-1, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 4);
+  ps.push_back({sparse, -1, -1, b.indices({0, 1, 2, 0, 2, 3}), 5, TINYGLTF_MODE_TRIANGLES});
+  int mesh = b.mesh(ps, "many");
+  int child = b.node(mesh, {{1, 0, 0}, {0, 0, 0.7071, 0.7071}, {2, 2, 2}, {}}, {}, "child");
+  int parent = b.node(mesh, {{}, {}, {}, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 5, 0, 1}}, {child}, "parent");
+  b.scene({parent});
+  std::vector<uint16_t> targets = {0, 1, 2, 3};
+  int target_view = b.view(targets.data(), targets.size() * 2);
+  int value_view = b.view(quad.data(), quad.size() * 4);
+  nlohmann::json doc = b.json();
+  doc["accessors"][sparse]["sparse"] = {
+      {"count", 4},
+      {"indices", {{"bufferView", target_view}, {"componentType", TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT}}},
+      {"values", {{"bufferView", value_view}}}};
+  doc["extensionsUsed"] = {"KHR_materials_emissive_strength"};
+  doc["materials"][glow]["extensions"] = {{"KHR_materials_emissive_strength", {{"emissiveStrength", 2}}}};
+  put("gltf", "scene.gltf", doc.dump(1));
+
+  // b.bin: three positions (36 bytes), then the indices 0 1 2 0 2 3 (12 bytes).
+  nlohmann::json beside = {
+      {"asset", {{"version", "2.0"}}},
+      {"buffers", {{{"uri", "b.bin"}, {"byteLength", 48}}}},
+      {"bufferViews", {{{"buffer", 0}, {"byteLength", 36}}, {{"buffer", 0}, {"byteOffset", 36}, {"byteLength", 12}}}},
+      {"accessors", {{{"bufferView", 0}, {"componentType", 5126}, {"count", 3}, {"type", "VEC3"}},
+                     {{"bufferView", 1}, {"componentType", 5123}, {"count", 3}, {"type", "SCALAR"}}}},
+      {"meshes", {{{"primitives", {{{"attributes", {{"POSITION", 0}}}, {"indices", 1}}}}}}},
+      {"nodes", {{{"mesh", 0}}}},
+      {"scenes", {{{"nodes", {0}}}}},
+      {"scene", 0}};
+  put("gltf", "beside.gltf", beside.dump(1));
 }
 
 // A command record for fuzz_commands: type index, name, five small arguments.
@@ -97,6 +156,8 @@ int main(int argc, char** argv) {
     from_3ds.writeGfx((fuzz_folder() + "box.gfx").c_str());
     put("gfx", "box.gfx", slurp(fuzz_folder() + "box.gfx"));
   }
+
+  gltf_seeds();
 
   // Font metrics: the demo font's.
   put("font", "demo.fnt", slurp(source + "/demo/Data/FONT.fnt"));

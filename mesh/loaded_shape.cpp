@@ -1,8 +1,13 @@
 #include "mesh/loaded_shape.h"
 
+#include <algorithm>
+#include <string>
 #include <utility>
+#include <vector>
 
+#include "core/engine.h"
 #include "mesh/object.h"
+#include "resources/texture_manager.h"
 
 void keepLoadedShape(cObject* object) {
   if (!object) return;
@@ -29,11 +34,28 @@ void exchange_loaded(cObject* object) {
   }
 }
 
+// Every embedded colour map of the object as "<data folder><name>.png".
+void write_embedded_textures(cObject* object) {
+  Engine* engine = object->engine;
+  if (!engine) return;
+  std::vector<int> written;
+  for (const MeshPart& part : object->parts)
+    for (const MaterialGroup& group : part.groups) {
+      int slot = group.baseTexture;
+      if (!isEmbeddedTexture(engine, slot) || std::find(written.begin(), written.end(), slot) != written.end())
+        continue;
+      written.push_back(slot);
+      std::string file = std::string(engine->paths.data_path) + engine->resources.textures[slot].name + ".png";
+      saveTexturePng(engine, slot, file.c_str());
+    }
+}
+
 }  // namespace
 
 bool writeLoadedGfx(cObject* object, const char* path) {
   exchange_loaded(object);
   bool written = object->writeGfx(path);
   exchange_loaded(object);
+  if (written) write_embedded_textures(object);
   return written;
 }

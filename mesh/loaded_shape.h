@@ -12,4 +12,7 @@ struct cObject;
 void keepLoadedShape(cObject* object);
 
 // writeGfx with the loaded positions and normals in place of the edited ones.
+// The cache names its colour maps, which the next run loads by name from the
+// data folder: those that came from inside a mesh file (a glTF image) are
+// written there too, as "<name>.png", so that they are found.
 bool writeLoadedGfx(cObject* object, const char* path);

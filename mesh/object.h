@@ -39,6 +39,9 @@ struct MaterialGroup {
   float ambient[4] = {0, 0, 0, 0};
   float diffuse[4] = {0, 0, 0, 0};    // alpha: the group's opacity
   float specular[4] = {0, 0, 0, 0};
+  // Light the material gives off (glTF's emissive factor): GL's emission when
+  // lit, added to the diffuse colour when unlit. Not kept by the .gfx cache.
+  float emission[4] = {0, 0, 0, 1};
   int16_t baseTexture = 0;            // colour map slot; 0 none
   int16_t bumpTexture = 0;            // kept for other passes; not used by drawing
   int16_t normalTexture = 0;
@@ -119,7 +122,8 @@ struct cObject {
   int32_t bakeAngle = 120;  // lightmap baker: view angle of the sample views, degrees
   int32_t bakeLevel = 1;    // lightmap baker: subdivision level of each triangle
 
-  // Fills the object from data folder + name: .gfx, else .3ds, else .obj.
+  // Fills the object from data folder + name: .gfx, else .3ds, else .obj,
+  // else .gltf, else .glb.
   bool load(const char* mesh_name);
   // .gfx cache (mesh/gfx_cache.cpp); the writer takes any path and writes
   // beside it with the extension replaced by "gfx".

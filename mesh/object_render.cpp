@@ -2,8 +2,8 @@
 // placement, visibility against the frustum, the per-object state from its
 // flags, and the opaque (0) and blended (1) passes. Leaves texture unit 0
 // active with GL_TEXTURE_2D on and GL_MODULATE, blending off with
-// (GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA), depth writes on, alpha test off, the
-// modelview stack balanced and no array buffer bound.
+// (GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA), depth writes on, alpha test off, no
+// material emission, the modelview stack balanced and no array buffer bound.
 #include "mesh/object_render.h"
 
 #include <GL/gl.h>
@@ -274,15 +274,21 @@ int cObject::draw(int pass) {
       glMaterialfv(GL_FRONT, GL_AMBIENT, group.ambient);
       glMaterialfv(GL_FRONT, GL_DIFFUSE, group.diffuse);
       glMaterialfv(GL_FRONT, GL_SPECULAR, group.specular);
-      glColor4fv(group.diffuse);
+      glMaterialfv(GL_FRONT, GL_EMISSION, group.emission);
+      // Unlit, the colour is the diffuse one with the emission added.
+      float colour[4] = {group.diffuse[0], group.diffuse[1], group.diffuse[2], group.diffuse[3]};
+      for (int i = 0; i < 3; ++i) colour[i] = std::min(1.0f, colour[i] + group.emission[i]);
+      glColor4fv(colour);
       drawGroup(p, g);
       glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
       glDisable(GL_BLEND);
     }
   }
 
-  // restore
+  // restore (emission too: the other passes that draw lit meshes set no emission)
   if (glBindBufferARB_) glBindBufferARB_(GL_ARRAY_BUFFER_ARB, 0);
+  const float no_emission[4] = {0, 0, 0, 1};
+  glMaterialfv(GL_FRONT, GL_EMISSION, no_emission);
   glDisable(GL_ALPHA_TEST);
   glDepthMask(GL_TRUE);
   glPopMatrix();

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/engine.h"
 #include "core/window.h"
@@ -124,22 +125,11 @@ static bool image_size_acceptable(FREE_IMAGE_FORMAT format, const std::string& p
   return width * height * (bits / 8) <= MAX_IMAGE_BYTES;
 }
 
-std::unique_ptr<uint8_t[]> loadImagePixels(const Engine* engine, const char* name, int* width,
-                                           int* height, int* bytes_per_pixel) {
-  std::string path = data_file(engine, name, "png");
-  if (!file_exists(path)) {
-    path = data_file(engine, name, "jpg");
-    if (!file_exists(path)) return nullptr;
-  }
-  // FreeImage opens the file itself: hand it the name as found on disk.
-  path = platform::resolve_file(path);
-
-  FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
-  if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(path.c_str());
-  if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) return nullptr;
-  if (!image_size_acceptable(format, path)) return nullptr;
-  FIBITMAP* loaded = FreeImage_Load(format, path.c_str(), 0);
-  if (!loaded) return nullptr;
+// The pixels of a loaded bitmap, which it takes over (and unloads): converted
+// to 8, 24 or 32 bits, resized to powers of two within max_texture_size,
+// copied into a tightly packed buffer in RGB(A) order. Null when unusable.
+static std::unique_ptr<uint8_t[]> bitmap_pixels(const Engine* engine, FIBITMAP* loaded, int* width,
+                                                int* height, int* bytes_per_pixel) {
   FIBITMAP* image = to_standard_depth(loaded);
   if (!image) {
     FreeImage_Unload(loaded);
@@ -183,6 +173,54 @@ std::unique_ptr<uint8_t[]> loadImagePixels(const Engine* engine, const char* nam
   *height = h;
   *bytes_per_pixel = bpp;
   return pixels;
+}
+
+std::unique_ptr<uint8_t[]> loadImagePixels(const Engine* engine, const char* name, int* width,
+                                           int* height, int* bytes_per_pixel) {
+  std::string path = data_file(engine, name, "png");
+  if (!file_exists(path)) {
+    path = data_file(engine, name, "jpg");
+    if (!file_exists(path)) return nullptr;
+  }
+  // FreeImage opens the file itself: hand it the name as found on disk.
+  path = platform::resolve_file(path);
+
+  FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
+  if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(path.c_str());
+  if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) return nullptr;
+  if (!image_size_acceptable(format, path)) return nullptr;
+  FIBITMAP* loaded = FreeImage_Load(format, path.c_str(), 0);
+  if (!loaded) return nullptr;
+  return bitmap_pixels(engine, loaded, width, height, bytes_per_pixel);
+}
+
+// The same bound for an image in memory (embedded in a glTF file).
+static bool memory_image_size_acceptable(FREE_IMAGE_FORMAT format, FIMEMORY* memory) {
+  if (!FreeImage_FIFSupportsNoPixels(format)) return false;
+  FIBITMAP* header = FreeImage_LoadFromMemory(format, memory, FIF_LOAD_NOPIXELS);
+  FreeImage_SeekMemory(memory, 0, SEEK_SET);
+  if (!header) return false;
+  uint64_t width = FreeImage_GetWidth(header);
+  uint64_t height = FreeImage_GetHeight(header);
+  uint64_t bits = std::max<uint64_t>(FreeImage_GetBPP(header), 32);
+  FreeImage_Unload(header);
+  if (width == 0 || height == 0 || width * height > MAX_IMAGE_BYTES) return false;
+  return width * height * (bits / 8) <= MAX_IMAGE_BYTES;
+}
+
+std::unique_ptr<uint8_t[]> decodeImagePixels(const Engine* engine, const uint8_t* bytes, size_t size,
+                                             int* width, int* height, int* bytes_per_pixel) {
+  if (!bytes || size == 0 || size > UINT32_MAX) return nullptr;
+  // FreeImage only reads through the pointer it is given.
+  FIMEMORY* memory = FreeImage_OpenMemory(const_cast<BYTE*>(bytes), static_cast<DWORD>(size));
+  if (!memory) return nullptr;
+  FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(memory, 0);
+  FIBITMAP* loaded = nullptr;
+  if (format != FIF_UNKNOWN && FreeImage_FIFSupportsReading(format) && memory_image_size_acceptable(format, memory))
+    loaded = FreeImage_LoadFromMemory(format, memory, 0);
+  FreeImage_CloseMemory(memory);
+  if (!loaded) return nullptr;
+  return bitmap_pixels(engine, loaded, width, height, bytes_per_pixel);
 }
 
 // ---- filters and upload -----------------------------------------------------
@@ -266,7 +304,12 @@ void setTextureFilter(Engine* engine, int mode) {
 
 // ---- loading by name --------------------------------------------------------
 
-int loadTexture(Engine* engine, const char* name, int wrap) {
+// loadTexture with the pixels from `decode` (called only when no texture of
+// that name is loaded yet).
+using PixelSource = std::unique_ptr<uint8_t[]> (*)(const Engine*, const void* source, int* width, int* height,
+                                                   int* bytes_per_pixel);
+
+static int load_texture_from(Engine* engine, const char* name, int wrap, PixelSource decode, const void* source) {
   // Without a GL context there is nothing to upload into.
   if (!engine->window.hglrc || std::strlen(name) >= static_cast<size_t>(TEXTURE_NAME_SIZE)) return 0;
   int found = findTexture(engine, name);
@@ -278,7 +321,7 @@ int loadTexture(Engine* engine, const char* name, int wrap) {
   if (slot < 0) return 0;
 
   int width = 0, height = 0, bpp = 0;
-  std::unique_ptr<uint8_t[]> pixels = loadImagePixels(engine, name, &width, &height, &bpp);
+  std::unique_ptr<uint8_t[]> pixels = decode(engine, source, &width, &height, &bpp);
   TextureSlot& entry = engine->resources.textures[slot];
   entry.inUse = 0;
   if (!pixels) return 0;
@@ -302,7 +345,59 @@ int loadTexture(Engine* engine, const char* name, int wrap) {
   return slot;
 }
 
-void loadMaterialTextures(cObject* object, int part, int group, const char* name) {
+namespace {
+
+struct EncodedImage {
+  const uint8_t* bytes;
+  size_t size;
+};
+
+std::unique_ptr<uint8_t[]> pixels_of_file(const Engine* engine, const void* name, int* w, int* h, int* bpp) {
+  return loadImagePixels(engine, static_cast<const char*>(name), w, h, bpp);
+}
+
+std::unique_ptr<uint8_t[]> pixels_of_bytes(const Engine* engine, const void* image, int* w, int* h, int* bpp) {
+  const auto* encoded = static_cast<const EncodedImage*>(image);
+  return decodeImagePixels(engine, encoded->bytes, encoded->size, w, h, bpp);
+}
+
+}  // namespace
+
+int loadTexture(Engine* engine, const char* name, int wrap) {
+  return load_texture_from(engine, name, wrap, pixels_of_file, name);
+}
+
+// The slots filled from memory, by the GL name they got (a slot emptied and
+// filled again gets another). One engine exists at a time.
+namespace {
+struct EmbeddedSlots {
+  const Engine* engine = nullptr;
+  GLuint glName[MAX_TEXTURES] = {};
+};
+EmbeddedSlots embedded_slots;
+}  // namespace
+
+int loadTextureBytes(Engine* engine, const char* name, const uint8_t* bytes, size_t size, int wrap) {
+  bool known = findTexture(engine, name) >= 0;
+  EncodedImage image{bytes, size};
+  int slot = load_texture_from(engine, name, wrap, pixels_of_bytes, &image);
+  if (slot > 0 && !known) {
+    if (embedded_slots.engine != engine) embedded_slots = EmbeddedSlots{engine, {}};
+    embedded_slots.glName[slot] = engine->resources.textures[slot].glName;
+  }
+  return slot;
+}
+
+bool isEmbeddedTexture(const Engine* engine, int slot) {
+  if (slot <= 0 || slot >= MAX_TEXTURES || embedded_slots.engine != engine) return false;
+  const TextureSlot& texture = engine->resources.textures[slot];
+  return texture.inUse && texture.glName != 0 && embedded_slots.glName[slot] == texture.glName;
+}
+
+// The binding of one material group's colour map to the slot `load` gives;
+// a 32-bit image marks the group transparent and the object blended.
+template <typename Load>
+static void bind_material_texture(cObject* object, int part, int group, Load load) {
   if (part < 0 || part >= object->partCount) return;
   MeshPart& mesh_part = object->parts[part];
   if (group < 0 || group >= mesh_part.groupCount) return;
@@ -316,11 +411,55 @@ void loadMaterialTextures(cObject* object, int part, int group, const char* name
   material.transparent = 0;
 
   Engine* engine = object->engine;
-  material.baseTexture = static_cast<int16_t>(loadTexture(engine, name, GL_CLAMP_TO_EDGE));
+  material.baseTexture = static_cast<int16_t>(load(engine));
   if (material.baseTexture != 0 && engine->resources.textures[material.baseTexture].bytesPerPixel == 4) {
     material.transparent = 1;
     object->blended = 1;
   }
+}
+
+void loadMaterialTextures(cObject* object, int part, int group, const char* name) {
+  bind_material_texture(object, part, group,
+                        [&](Engine* engine) { return loadTexture(engine, name, GL_CLAMP_TO_EDGE); });
+}
+
+void loadMaterialTextureBytes(cObject* object, int part, int group, const char* name, const uint8_t* bytes,
+                              size_t size) {
+  bind_material_texture(object, part, group, [&](Engine* engine) {
+    return loadTextureBytes(engine, name, bytes, size, GL_CLAMP_TO_EDGE);
+  });
+}
+
+bool saveTexturePng(Engine* engine, int slot, const char* path) {
+  if (slot < 0 || slot >= MAX_TEXTURES || !engine->window.hglrc) return false;
+  const TextureSlot& texture = engine->resources.textures[slot];
+  int bpp = texture.bytesPerPixel;
+  if (!texture.inUse || texture.glName == 0 || texture.width <= 0 || texture.height <= 0) return false;
+  if (bpp != 1 && bpp != 3 && bpp != 4) return false;
+
+  // Level 0 as uploaded: bottom row first, which FreeImage takes as upright.
+  const int width = texture.width, height = texture.height;
+  std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * bpp);
+  make_engine_current();
+  glBindTexture(GL_TEXTURE_2D, texture.glName);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, bpp == 1 ? GL_LUMINANCE : bpp == 3 ? GL_RGB : GL_RGBA, GL_UNSIGNED_BYTE,
+                pixels.data());
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  if (bpp >= 3)
+    for (size_t i = 0; i + 2 < pixels.size(); i += bpp) std::swap(pixels[i], pixels[i + 2]);  // FreeImage's BGR
+
+  FIBITMAP* image = FreeImage_ConvertFromRawBits(pixels.data(), width, height, width * bpp, bpp * 8,
+                                                 FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK, FALSE);
+  if (!image) return false;
+  if (bpp == 1) {
+    RGBQUAD* palette = FreeImage_GetPalette(image);
+    for (int i = 0; palette && i < 256; ++i)
+      palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = static_cast<BYTE>(i);
+  }
+  bool saved = FreeImage_Save(FIF_PNG, image, platform::resolve_file(path).c_str(), 0);
+  FreeImage_Unload(image);
+  return saved;
 }
 
 LoadKind classifyLoadFile(const Engine* engine, const char* name) {
@@ -329,6 +468,7 @@ LoadKind classifyLoadFile(const Engine* engine, const char* name) {
     LoadKind kind;
   } probes[] = {
       {"gfx", LoadKind::Mesh},          {"3ds", LoadKind::Mesh},          {"obj", LoadKind::Mesh},
+      {"gltf", LoadKind::Mesh},         {"glb", LoadKind::Mesh},
       {"png", LoadKind::Texture},       {"jpg", LoadKind::Texture},       {"vp", LoadKind::VertexProgram},
       {"fp", LoadKind::FragmentProgram},
   };

@@ -6,6 +6,7 @@
 // engine's GL context current themselves.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -13,7 +14,7 @@ struct Engine;
 struct cObject;
 
 // What the `load` verb finds in the data folder for a name (probe order:
-// gfx, 3ds, obj, png, jpg, vp, fp).
+// gfx, 3ds, obj, gltf, glb, png, jpg, vp, fp).
 enum class LoadKind { Mesh = 0, Texture = 1, VertexProgram = 2, FragmentProgram = 3, NotFound = 4 };
 
 // The name the font's image is loaded under; the only name that may take slot 0.
@@ -32,6 +33,9 @@ int findFreeTextureSlot(const Engine* engine);
 // and when its header alone shows it too big to hold (checked before decoding).
 std::unique_ptr<uint8_t[]> loadImagePixels(const Engine* engine, const char* name,
                                            int* width, int* height, int* bytes_per_pixel);
+// The same for an encoded image (any format FreeImage reads) held in memory.
+std::unique_ptr<uint8_t[]> decodeImagePixels(const Engine* engine, const uint8_t* bytes, size_t size,
+                                             int* width, int* height, int* bytes_per_pixel);
 
 // What uploadTexture sets for the engine's (normalised) filter mode.
 struct TextureFilter {
@@ -53,6 +57,13 @@ void uploadTexture(Engine* engine, const uint8_t* pixels, int internal_format, u
 // Slot of the texture loaded under `name` (an existing one is reused, whatever
 // its wrap mode), or 0 on any failure. wrap applies to S and T.
 int loadTexture(Engine* engine, const char* name, int wrap);
+// loadTexture for an image held in memory (embedded in a mesh file), recorded
+// in the table under `name`; a texture already loaded under it is reused and
+// the bytes are not decoded.
+int loadTextureBytes(Engine* engine, const char* name, const uint8_t* bytes, size_t size, int wrap);
+// Whether a slot holds a texture loadTextureBytes made: it has no file in the
+// data folder unless someone writes one (see writeLoadedGfx).
+bool isEmbeddedTexture(const Engine* engine, int slot);
 // Deletes the texture of a slot and empties it. Slot 0 (the font's, and "no
 // texture" for everyone else) and numbers outside 1..254 are ignored.
 void freeTexture(Engine* engine, int slot);
@@ -64,6 +75,13 @@ void setTextureFilter(Engine* engine, int mode);
 // Binds the colour map `name` to one material group; a 32-bit image marks the
 // group transparent and the object blended. Out-of-range numbers are ignored.
 void loadMaterialTextures(cObject* object, int part, int group, const char* name);
+// The same with the image held in memory (see loadTextureBytes).
+void loadMaterialTextureBytes(cObject* object, int part, int group, const char* name, const uint8_t* bytes,
+                              size_t size);
+
+// Writes the texture of a slot, read back from GL (level 0, as uploaded), as a
+// PNG file at `path`; false when the slot holds nothing or the write fails.
+bool saveTexturePng(Engine* engine, int slot, const char* path);
 
 LoadKind classifyLoadFile(const Engine* engine, const char* name);
 

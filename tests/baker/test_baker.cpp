@@ -17,6 +17,7 @@
 #include "resources/texture_manager.h"
 #include "script/command_ring.h"
 #include "tests/baker/bake_scene.h"
+#include "tests/mesh/gltf_files.h"
 #include "tests/support/gl_fixture.h"
 
 namespace {
@@ -238,6 +239,88 @@ TEST_F(Baker, SavemodeOffWritesNothingAndTheCacheKeepsTheLoadedMesh) {
   EXPECT_EQ(group(0).baseTexture, base);
   EXPECT_EQ(group(0).lightmapTexture, light);
   EXPECT_EQ(group(0).lightmapCoords, coords);
+}
+
+// The floor as a .glb whose colour map is embedded: 64 x 64, red above green.
+std::string floor_glb() {
+  FIBITMAP* image = FreeImage_Allocate(64, 64, 24);
+  for (int y = 0; y < 64; ++y) {
+    BYTE* row = FreeImage_GetScanLine(image, y);
+    for (int x = 0; x < 64; ++x) {
+      row[x * 3 + FI_RGBA_RED] = y >= 32 ? 220 : 0;
+      row[x * 3 + FI_RGBA_GREEN] = y >= 32 ? 0 : 180;
+      row[x * 3 + FI_RGBA_BLUE] = 0;
+    }
+  }
+  FIMEMORY* memory = FreeImage_OpenMemory();
+  FreeImage_SaveToMemory(FIF_PNG, image, memory, 0);
+  BYTE* bytes = nullptr;
+  DWORD size = 0;
+  FreeImage_AcquireMemory(memory, &bytes, &size);
+  std::string png(reinterpret_cast<const char*>(bytes), size);
+  FreeImage_CloseMemory(memory);
+  FreeImage_Unload(image);
+
+  // floor_obj's grid: 5 x 5 vertices 4 apart, quads counter-clockwise from above.
+  std::vector<float> positions, coords;
+  for (int z = -8; z <= 8; z += 4)
+    for (int x = -8; x <= 8; x += 4) {
+      positions.insert(positions.end(), {float(x), 0, float(z)});
+      coords.insert(coords.end(), {(x + 8) / 16.0f, 1 - (z + 8) / 16.0f});  // glTF counts rows from the top
+    }
+  std::vector<uint32_t> triangles;
+  for (uint32_t row = 0; row < 4; ++row)
+    for (uint32_t column = 0; column < 4; ++column) {
+      uint32_t k = row * 5 + column;
+      triangles.insert(triangles.end(), {k, k + 5, k + 6, k, k + 6, k + 1});
+    }
+  GltfBuilder b;
+  GltfBuilder::Primitive p;
+  p.positions = b.floats(positions, 3);
+  p.coords = b.floats(coords, 2);
+  p.indices = b.indices(triangles);
+  p.material = b.material({1, 1, 1, 1}, "OPAQUE", {0, 0, 0}, b.embedded_texture(png));
+  b.scene({b.node(b.mesh({p}, "floor"))});
+  return b.glb();
+}
+
+TEST_F(Baker, TheCacheOfAGltfMeshCarriesItsEmbeddedImage) {
+  data->write("floor.glb", floor_glb());
+  data->write("box.obj", cube_obj(1.0f));
+  data->write("lamp.obj", cube_obj(1.5f));
+  ASSERT_TRUE(write_lambert(*data));
+  load("floor", 0, 0, 0, true);
+  load("box", 4, 1.5f, 0, true);
+  load("lamp", -5, 4, 0, false);
+  ASSERT_EQ(engine->resources.textures[group(0).baseTexture].name, std::string("floor_image0"));
+  std::vector<float> positions = engine->scene.objects[0]->parts[0].positions;
+  bake(64, 16);
+  ASSERT_EQ(run(CMD_DELETE, "cRadio"), 1);
+  ASSERT_TRUE(exists("floor.gfx"));
+  ASSERT_TRUE(exists("floor_image0.png"));
+  EXPECT_FALSE(exists("box_image0.png"));  // file textures are not copied
+  std::vector<int32_t> coords = group(0).lightmapCoords;
+
+  // The next run finds the cache first, and the image by its name.
+  start();
+  int slot = run(CMD_LOAD, "floor");
+  ASSERT_GE(slot, 0);
+  const MeshPart& part = engine->scene.objects[slot]->parts[0];
+  EXPECT_EQ(part.positions, positions);
+  EXPECT_EQ(part.groups[0].lightmapCoords, coords);
+  int texture = part.groups[0].baseTexture;
+  ASSERT_GT(texture, 0);
+  EXPECT_STREQ(engine->resources.textures[texture].name, "floor_image0");
+  int width = 0, height = 0, bpp = 0;
+  std::unique_ptr<uint8_t[]> pixels = loadImagePixels(engine, "floor_image0", &width, &height, &bpp);
+  ASSERT_TRUE(pixels);
+  ASSERT_EQ(bpp, 3);
+  const uint8_t* bottom = &pixels[0];
+  const uint8_t* top = &pixels[(static_cast<size_t>(height) - 1) * width * 3];
+  EXPECT_NEAR(top[0], 220, 8);
+  EXPECT_NEAR(top[1], 0, 8);
+  EXPECT_NEAR(bottom[0], 0, 8);
+  EXPECT_NEAR(bottom[1], 180, 8);
 }
 
 TEST_F(Baker, TexresetFreesOnlyTheBakersLightmaps) {

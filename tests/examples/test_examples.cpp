@@ -39,6 +39,18 @@ TEST(Examples, MeshesFromBothFormatsAreTextured) {
   EXPECT_GT(count_pixels(run, 100, 150, 180, 220, [](int r, int g, int) { return g > 150 && r > 150; }), 30);
 }
 
+TEST(Examples, GltfMeshesBringTheirOwnImages) {
+  RunResult run = render("gltf");
+  Mean crate = region_mean(run, 300, 130, 420, 220);  // lit brick, stored inside crate.glb
+  EXPECT_GT(crate.r, crate.g + 25);
+  EXPECT_GT(count_pixels(run, 300, 130, 420, 220, [](int r, int g, int) { return g > 100 && r > 100; }), 30)
+      << "the mortar lines";
+  Mean ring = region_mean(run, 60, 140, 90, 190);  // marble, stored inside ring.glb
+  EXPECT_GT(ring.luminance(), 150);
+  EXPECT_GT(count_pixels(run, 55, 95, 205, 235, [](int r, int, int b) { return b > r + 30; }), 30) << "the veins";
+  EXPECT_LT(region_mean(run, 120, 150, 150, 170).luminance(), 40);  // through the ring's hole
+}
+
 TEST(Examples, TwoColouredLightsLightTheirSides) {
   RunResult run = render("lights");
   Mean left = region_mean(run, 175, 145, 195, 175);

@@ -4,9 +4,12 @@
 //   asset_tool OUT_DIR ITEM...
 //
 // Each ITEM is GENERATOR:FILE, optionally followed by =TEXTURE for a 3D Studio
-// file (the material's map name, for example box:crate.3ds=brick.png). The
-// extension of FILE picks the format: .obj or .3ds for meshes, .png or .jpg
-// for images. The sky writes six faces: sky:clouds.jpg gives clouds_top.jpg,
+// or glTF file (the material's map name, for example box:crate.3ds=brick.png).
+// The extension of FILE picks the format: .obj, .3ds, .gltf or .glb for meshes,
+// .png or .jpg for images. A .glb carries its texture inside when TEXTURE is
+// an image generator's file (torus:ring.glb=marble.png makes the marble image
+// and stores it in the file); otherwise, and in a .gltf, the material names
+// the file TEXTURE beside the mesh. The sky writes six faces: sky:clouds.jpg gives clouds_top.jpg,
 // clouds_bottom.jpg, clouds_left.jpg, clouds_right.jpg, clouds_back.jpg and
 // clouds_front.jpg, the names the sky box loads.
 //
@@ -23,6 +26,7 @@
 #include <map>
 #include <string>
 
+#include "tools/asset_tool/gltf.h"
 #include "tools/asset_tool/meshes.h"
 #include "tools/asset_tool/textures.h"
 
@@ -79,6 +83,16 @@ bool make_item(const std::string& dir, const std::string& item) {
     m.texture = texture;
     if (ext == ".obj") return write_obj(dir + file, m);
     if (ext == ".3ds") return write_3ds(dir + file, m);
+    if (ext == ".gltf" || ext == ".glb") {
+      std::string embedded;
+      size_t texture_dot = texture.rfind('.');
+      auto image = IMAGES.find(texture.substr(0, texture_dot));
+      if (ext == ".glb" && texture_dot != std::string::npos && image != IMAGES.end()) {
+        embedded = encode_image(texture, image->second());
+        if (embedded.empty()) return false;
+      }
+      return write_gltf(dir + file, m, embedded, ext == ".glb");
+    }
     return false;
   }
   if (generator == "sky") {

@@ -214,13 +214,14 @@ ToolImage make_lambert(int size) {
   return img;
 }
 
-bool write_image(const std::string& path, const ToolImage& image) {
-  bool jpeg = path.size() > 4 && (path.ends_with(".jpg") || path.ends_with(".jpeg"));
-  int bpp = image.alpha && !jpeg ? 32 : 24;
+// The image as a FreeImage bitmap: 32 bits when it has alpha (and may keep
+// it), else 24; FreeImage's rows start at the bottom.
+static FIBITMAP* to_bitmap(const ToolImage& image, bool keep_alpha) {
+  int bpp = image.alpha && keep_alpha ? 32 : 24;
   FIBITMAP* bitmap = FreeImage_Allocate(image.width, image.height, bpp);
-  if (!bitmap) return false;
+  if (!bitmap) return nullptr;
   for (int y = 0; y < image.height; ++y) {
-    BYTE* row = FreeImage_GetScanLine(bitmap, image.height - 1 - y);  // FreeImage rows start at the bottom
+    BYTE* row = FreeImage_GetScanLine(bitmap, image.height - 1 - y);
     for (int x = 0; x < image.width; ++x) {
       const uint8_t* p = &image.rgba[(size_t(y) * image.width + x) * 4];
       BYTE* q = row + x * (bpp / 8);
@@ -230,8 +231,35 @@ bool write_image(const std::string& path, const ToolImage& image) {
       if (bpp == 32) q[FI_RGBA_ALPHA] = p[3];
     }
   }
+  return bitmap;
+}
+
+static bool is_jpeg_name(const std::string& name) {
+  return name.size() > 4 && (name.ends_with(".jpg") || name.ends_with(".jpeg"));
+}
+
+bool write_image(const std::string& path, const ToolImage& image) {
+  bool jpeg = is_jpeg_name(path);
+  FIBITMAP* bitmap = to_bitmap(image, !jpeg);
+  if (!bitmap) return false;
   bool ok = jpeg ? FreeImage_Save(FIF_JPEG, bitmap, path.c_str(), JPEG_QUALITYGOOD)
                  : FreeImage_Save(FIF_PNG, bitmap, path.c_str(), PNG_Z_BEST_COMPRESSION);
   FreeImage_Unload(bitmap);
   return ok;
+}
+
+std::string encode_image(const std::string& name, const ToolImage& image) {
+  bool jpeg = is_jpeg_name(name);
+  FIBITMAP* bitmap = to_bitmap(image, !jpeg);
+  if (!bitmap) return {};
+  FIMEMORY* memory = FreeImage_OpenMemory();
+  std::string bytes;
+  bool ok = jpeg ? FreeImage_SaveToMemory(FIF_JPEG, bitmap, memory, JPEG_QUALITYGOOD)
+                 : FreeImage_SaveToMemory(FIF_PNG, bitmap, memory, PNG_Z_BEST_COMPRESSION);
+  BYTE* data = nullptr;
+  DWORD size = 0;
+  if (ok && FreeImage_AcquireMemory(memory, &data, &size)) bytes.assign(reinterpret_cast<const char*>(data), size);
+  FreeImage_CloseMemory(memory);
+  FreeImage_Unload(bitmap);
+  return bytes;
 }

@@ -34,3 +34,5 @@ ToolImage make_lambert(int size);
 
 // PNG or JPEG by the file name's extension; false when FreeImage fails.
 bool write_image(const std::string& path, const ToolImage& image);
+// The bytes write_image would write for a file of that name; empty on failure.
+std::string encode_image(const std::string& name, const ToolImage& image);
