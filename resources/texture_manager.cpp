@@ -111,9 +111,8 @@ constexpr uint64_t MAX_IMAGE_BYTES = uint64_t(1) << 30;
 // Whether the image's size is known from its header and within bounds. A
 // format that cannot report its size without decoding (not PNG or JPEG, only
 // found under their names) is refused too.
-static bool image_size_acceptable(FREE_IMAGE_FORMAT format, const std::string& path) {
-  if (!FreeImage_FIFSupportsNoPixels(format)) return false;
-  FIBITMAP* header = FreeImage_Load(format, path.c_str(), FIF_LOAD_NOPIXELS);
+// Takes over (and unloads) the header; null is refused.
+static bool header_size_acceptable(FIBITMAP* header) {
   if (!header) return false;
   uint64_t width = FreeImage_GetWidth(header);
   uint64_t height = FreeImage_GetHeight(header);
@@ -123,6 +122,11 @@ static bool image_size_acceptable(FREE_IMAGE_FORMAT format, const std::string& p
   // once the first product is known to be within bounds.
   if (width == 0 || height == 0 || width * height > MAX_IMAGE_BYTES) return false;
   return width * height * (bits / 8) <= MAX_IMAGE_BYTES;
+}
+
+static bool image_size_acceptable(FREE_IMAGE_FORMAT format, const std::string& path) {
+  if (!FreeImage_FIFSupportsNoPixels(format)) return false;
+  return header_size_acceptable(FreeImage_Load(format, path.c_str(), FIF_LOAD_NOPIXELS));
 }
 
 // The pixels of a loaded bitmap, which it takes over (and unloads): converted
@@ -199,13 +203,7 @@ static bool memory_image_size_acceptable(FREE_IMAGE_FORMAT format, FIMEMORY* mem
   if (!FreeImage_FIFSupportsNoPixels(format)) return false;
   FIBITMAP* header = FreeImage_LoadFromMemory(format, memory, FIF_LOAD_NOPIXELS);
   FreeImage_SeekMemory(memory, 0, SEEK_SET);
-  if (!header) return false;
-  uint64_t width = FreeImage_GetWidth(header);
-  uint64_t height = FreeImage_GetHeight(header);
-  uint64_t bits = std::max<uint64_t>(FreeImage_GetBPP(header), 32);
-  FreeImage_Unload(header);
-  if (width == 0 || height == 0 || width * height > MAX_IMAGE_BYTES) return false;
-  return width * height * (bits / 8) <= MAX_IMAGE_BYTES;
+  return header_size_acceptable(header);
 }
 
 std::unique_ptr<uint8_t[]> decodeImagePixels(const Engine* engine, const uint8_t* bytes, size_t size,
