@@ -94,6 +94,22 @@ TEST(FixedStep, SleepSpansTheFramesOfItsLength) {
   EXPECT_EQ(written, 11);
 }
 
+// A verb's result comes with the drain at the start of a frame; the frame then
+// goes on drawing and steps the clock. The script must always resume after that
+// step: resuming at once read `time` before or after it by chance, so a loop
+// timed from a `time` taken after a `load` ended on a different frame from run
+// to run.
+TEST(FixedStep, AScriptReleasedByAVerbResumesAtTheNextFramesTime) {
+  DataFolder data;
+  data.write("script.txt", "for (i = 0; i < 20; i++) { n = status cObject(0); print time; }\n");
+  RunResult run = run_talpine(data, {"--fixed-step", "10", "--frames", "1", "--size", "64x48"});
+  ASSERT_EQ(run.exit_status, 0) << run.errors;
+  std::string expected;
+  for (int i = 1; i <= 20; ++i)
+    expected += "Talpine Engine 2.02: script print: " + std::to_string(i * 10) + ".000000\n";
+  EXPECT_EQ(run.output, expected);
+}
+
 TEST(Record, WritesEveryFrameAtMultiplesOfItsStep) {
   DataFolder data;
   std::string frames = data.path() + "out/frames";
