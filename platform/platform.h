@@ -91,7 +91,17 @@ bool set_swap_interval(int interval);
 
 // Presents the back buffer. Headless, it first keeps a copy of the frame, since
 // the offscreen surface is single-buffered and later drawing would show in it.
+// Before presenting, the swap observer (when set) sees the finished frame.
 void swap_buffers(Window window);
+
+// Called by swap_buffers with the finished frame still in the back buffer (and
+// the context current), before it is presented: the recorder's read-back.
+using SwapObserver = void (*)(void* context, int width, int height);
+void set_swap_observer(SwapObserver observer, void* context);  // null: none
+
+// While off, swap_buffers presents nothing, keeps no copy and calls no
+// observer: frames drawn only for what later frames take from them.
+void set_presenting(bool on);
 
 // The last presented frame as tightly packed RGB rows, bottom row first.
 // Headless: the copy kept at the last swap. Windowed: read from the front buffer.

@@ -14,7 +14,7 @@ struct cObject;
 
 // What the `load` verb finds in the data folder for a name (probe order:
 // gfx, 3ds, obj, png, jpg, vp, fp).
-enum class LoadKind { Mesh = 0, Texture = 1, VertexProgram = 2, FragmentProgram = 3, NotFound = 4 };
+enum class LoadKind { Mesh = 0, Texture = 1, VertexProgram = 2, FragmentProgram = 3, NotFound = 4, Music = 5 };
 
 // The name the font's image is loaded under; the only name that may take slot 0.
 constexpr const char* FONT_TEXTURE_NAME = "FONT";
@@ -64,6 +64,9 @@ void setTextureFilter(Engine* engine, int mode);
 // group transparent and the object blended. Out-of-range numbers are ignored.
 void loadMaterialTextures(cObject* object, int part, int group, const char* name);
 
+// What `load` finds for a name: the first of data folder + name + "." + gfx,
+// 3ds, obj (mesh), png, jpg (texture), vp, fp (programs), then ogg, wav,
+// flac, mp3 (music) that exists.
 LoadKind classifyLoadFile(const Engine* engine, const char* name);
 
 // 64, 128, ..., 4096: the largest not above n (64 for anything smaller).

@@ -172,7 +172,7 @@ TEST(CommandLine, OfflineOptions) {
   std::string error;
   const char* argv[] = {"talpine", "--record", "r", "--fps", "25", "--seed", "7", "--watch"};
   ASSERT_EQ(parse_command_line(8, argv, &options, &error), CommandLineAction::Run) << error;
-  EXPECT_EQ(options.record_dir, "r");
+  EXPECT_EQ(options.record, "r");
   EXPECT_DOUBLE_EQ(options.fixed_step_ms, 40.0);  // implied by the recording's rate
   EXPECT_EQ(options.seed, 7u);
   EXPECT_TRUE(options.watch);
