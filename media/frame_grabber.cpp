@@ -52,8 +52,8 @@ bool FrameGrabber::read(int width, int height, int64_t number, uint32_t engine_m
     glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glBindBufferARB_(GL_PIXEL_PACK_BUFFER_ARB, 0);
   } else {
-    slot.frame.bgra.resize(bytes);
-    glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, slot.frame.bgra.data());
+    slot.frame.pixels.resize(bytes);
+    glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, slot.frame.pixels.data());
   }
   slot.pending = true;
   next_ = (next_ + 1) % static_cast<int>(ring_.size());
@@ -71,19 +71,20 @@ bool FrameGrabber::complete_oldest(CapturedFrame* done) {
   done->height = slot.frame.height;
   done->number = slot.frame.number;
   done->engine_ms = slot.frame.engine_ms;
+  done->channels = 4;
   const size_t bytes = static_cast<size_t>(done->width) * done->height * 4;
-  done->bgra.resize(bytes);
+  done->pixels.resize(bytes);
   if (!use_buffers_) {
-    std::memcpy(done->bgra.data(), slot.frame.bgra.data(), bytes);
+    std::memcpy(done->pixels.data(), slot.frame.pixels.data(), bytes);
     return true;
   }
   glBindBufferARB_(GL_PIXEL_PACK_BUFFER_ARB, slot.buffer);
   const void* pixels = glMapBufferARB_(GL_PIXEL_PACK_BUFFER_ARB, GL_READ_ONLY_ARB);
   if (pixels) {
-    std::memcpy(done->bgra.data(), pixels, bytes);
+    std::memcpy(done->pixels.data(), pixels, bytes);
     glUnmapBufferARB_(GL_PIXEL_PACK_BUFFER_ARB);
   } else {
-    std::memset(done->bgra.data(), 0, bytes);  // a lost mapping: a black frame keeps the count
+    std::memset(done->pixels.data(), 0, bytes);  // a lost mapping: a black frame keeps the count
   }
   glBindBufferARB_(GL_PIXEL_PACK_BUFFER_ARB, 0);
   return true;

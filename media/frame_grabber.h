@@ -9,12 +9,14 @@
 #include <cstdint>
 #include <vector>
 
-// One frame as it came from GL: BGRA rows, bottom row first, no padding.
+// One frame as it came from GL: rows bottom row first, no padding, of BGRA
+// (read back here) or RGB (the headless platform's own copy).
 struct CapturedFrame {
   int width = 0, height = 0;
+  int channels = 4;        // 4: BGRA, 3: RGB
   int64_t number = 0;      // frames drawn since the engine started, from 0
   uint32_t engine_ms = 0;  // the engine time it was drawn at (since start)
-  std::vector<uint8_t> bgra;
+  std::vector<uint8_t> pixels;
 };
 
 class FrameGrabber {

@@ -44,13 +44,16 @@ std::string png_path(const std::string& folder, int64_t number) {
 bool write_png(const std::string& path, const CapturedFrame& frame) {
   const int row = (3 * frame.width + 3) / 4 * 4;
   std::vector<uint8_t> bgr(static_cast<size_t>(row) * frame.height);
+  const int n = frame.channels;
+  // Blue first either way: BGRA keeps its order, RGB is turned round.
+  const int blue = n == 4 ? 0 : 2, red = n == 4 ? 2 : 0;
   for (int y = 0; y < frame.height; ++y) {
-    const uint8_t* from = frame.bgra.data() + static_cast<size_t>(y) * frame.width * 4;
+    const uint8_t* from = frame.pixels.data() + static_cast<size_t>(y) * frame.width * n;
     uint8_t* to = bgr.data() + static_cast<size_t>(y) * row;
     for (int x = 0; x < frame.width; ++x) {
-      to[3 * x + 0] = from[4 * x + 0];
-      to[3 * x + 1] = from[4 * x + 1];
-      to[3 * x + 2] = from[4 * x + 2];
+      to[3 * x + 0] = from[n * x + blue];
+      to[3 * x + 1] = from[n * x + 1];
+      to[3 * x + 2] = from[n * x + red];
     }
   }
   // Rows stay bottom-up, which FreeImage takes as upright.
@@ -113,10 +116,12 @@ std::unique_ptr<Recorder> Recorder::start(const RecordSettings& settings, std::s
 
 Recorder::~Recorder() { finish(); }
 
-void Recorder::on_swap(void* recorder, int width, int height) { static_cast<Recorder*>(recorder)->capture(width, height); }
+void Recorder::on_swap(void* recorder, int width, int height, const uint8_t* rgb) {
+  static_cast<Recorder*>(recorder)->capture(width, height, rgb);
+}
 
 // The frame being presented: the clock has not stepped past it yet.
-void Recorder::capture(int width, int height) {
+void Recorder::capture(int width, int height, const uint8_t* rgb) {
   if (finished_) return;
   const int64_t number = static_cast<int64_t>(engine_clock_frames());
   const uint32_t engine_ms = engine_clock_since_start();
@@ -132,9 +137,20 @@ void Recorder::capture(int width, int height) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!spare_.empty()) {
-      done.bgra = std::move(spare_.back());
+      done.pixels = std::move(spare_.back());
       spare_.pop_back();
     }
+  }
+  if (rgb) {
+    // Headless: the platform has just read the frame back; it is copied as it is.
+    done.width = width;
+    done.height = height;
+    done.channels = 3;
+    done.number = number;
+    done.engine_ms = engine_ms;
+    done.pixels.assign(rgb, rgb + static_cast<size_t>(width) * height * 3);
+    hand_over(done);
+    return;
   }
   if (grabber_.read(width, height, number, engine_ms, &done)) hand_over(done);
 }
@@ -181,7 +197,7 @@ void Recorder::encode_video() {
         note_failure(encoder_->error());
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    spare_.push_back(std::move(frame.bgra));
+    spare_.push_back(std::move(frame.pixels));
   }
 }
 
@@ -204,7 +220,7 @@ void Recorder::write_pngs() {
         note_failure("could not write " + path);
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    spare_.push_back(std::move(frame.bgra));
+    spare_.push_back(std::move(frame.pixels));
   }
 }
 

@@ -2,7 +2,9 @@
 // the scene's music, or as numbered PNG files in a folder. The render thread
 // only starts each frame's read-back (media/frame_grabber) when it is
 // presented and hands the finished pixels over; conversion, encoding, muxing
-// and PNG compression run on worker threads. Progress goes to standard error.
+// and PNG compression run on worker threads. Headless, the copy the platform
+// keeps of every presented frame is taken instead of reading it back twice.
+// Progress goes to standard error.
 //
 // Start, finish, progress and the frame hand-over belong to the render thread;
 // the script's `exit` (std::quick_exit) asks the render thread to finish the
@@ -58,8 +60,8 @@ class Recorder {
 
  private:
   explicit Recorder(const RecordSettings& settings);
-  static void on_swap(void* recorder, int width, int height);
-  void capture(int width, int height);
+  static void on_swap(void* recorder, int width, int height, const uint8_t* rgb);
+  void capture(int width, int height, const uint8_t* rgb);
   void hand_over(CapturedFrame& frame);
   void encode_video();
   void write_pngs();

@@ -40,6 +40,7 @@ struct VideoEncoder::State {
   SwsContext* scaler = nullptr;
   int source_width = 0, source_height = 0;  // the frame size the scaler was made for
   int source_rows = 0;                      // the rows of it that it reads
+  AVPixelFormat source_layout = AV_PIX_FMT_NONE;
 
   AVCodecContext* audio = nullptr;
   AVStream* audio_stream = nullptr;
@@ -134,7 +135,11 @@ bool VideoEncoder::start_streams(int width, int height) {
     av_dict_set_int(&options, "cpu-used", 8, 0);
     av_dict_set_int(&options, "row-mt", 1, 0);
   } else {
-    av_dict_set(&options, "preset", "veryfast", 0);
+    // The fastest settings: the encoder shares the machine with the renderer
+    // (on a CPU renderer, its very cores) and must not slow it down; the file
+    // is larger for it, at the same quality. Every part of a split recording
+    // must be encoded alike, so this does not depend on the machine.
+    av_dict_set(&options, "preset", "ultrafast", 0);
   }
   int code = avcodec_open2(s.video, codec, &options);
   av_dict_free(&options);
@@ -197,13 +202,14 @@ bool VideoEncoder::add_frame(const CapturedFrame& frame) {
   if (!error_.empty()) return false;
   State& s = *state_;
   if (!s.header_written && !start_streams(frame.width, frame.height)) return false;
-  if (!s.scaler || frame.width != s.source_width || frame.height != s.source_height) {
+  const AVPixelFormat layout = frame.channels == 3 ? AV_PIX_FMT_RGB24 : AV_PIX_FMT_BGRA;
+  if (!s.scaler || frame.width != s.source_width || frame.height != s.source_height || layout != s.source_layout) {
     // A frame of the video's own size (before evening out) is cropped, any other scaled.
     const bool crop = (frame.width & ~1) == s.video->width && (frame.height & ~1) == s.video->height;
     const int from_width = crop ? s.video->width : frame.width;
     const int from_height = crop ? s.video->height : frame.height;
     sws_freeContext(s.scaler);
-    s.scaler = sws_getContext(from_width, from_height, AV_PIX_FMT_BGRA, s.video->width, s.video->height,
+    s.scaler = sws_getContext(from_width, from_height, layout, s.video->width, s.video->height,
                               AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!s.scaler) return fail("cannot convert the frames", 0);
     const int* full = sws_getCoefficients(SWS_CS_ITU709);
@@ -211,12 +217,13 @@ bool VideoEncoder::add_frame(const CapturedFrame& frame) {
     s.source_width = frame.width;
     s.source_height = frame.height;
     s.source_rows = from_height;
+    s.source_layout = layout;
   }
   int code = av_frame_make_writable(s.picture);
   if (code < 0) return fail("out of memory", code);
   // GL's rows run bottom-up: start at the top row and step backwards.
-  const int stride = frame.width * 4;
-  const uint8_t* top = frame.bgra.data() + static_cast<size_t>(frame.height - 1) * stride;
+  const int stride = frame.width * frame.channels;
+  const uint8_t* top = frame.pixels.data() + static_cast<size_t>(frame.height - 1) * stride;
   const uint8_t* planes[1] = {top};
   const int strides[1] = {-stride};
   sws_scale(s.scaler, planes, strides, 0, s.source_rows, s.picture->data, s.picture->linesize);

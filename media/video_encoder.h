@@ -1,7 +1,7 @@
 // One video file written through FFmpeg's libraries: H.264 with AAC sound in
 // MP4 and Matroska, VP9 with Opus sound in WebM, the container chosen by the
-// file's extension. Frames come as the recorder captured them (BGRA, bottom
-// row first) and are converted to 4:2:0 here; the sound comes as 16-bit
+// file's extension. Frames come as the recorder captured them (BGRA or RGB,
+// bottom row first) and are converted to 4:2:0 here; the sound comes as 16-bit
 // stereo at MUSIC_RATE, in step with the frames. One thread at a time (the
 // recorder's encoding thread).
 #pragma once

@@ -251,7 +251,6 @@ void swap_buffers(Window window) {
   if (!presenting) return;
   int width = 0, height = 0;
   SDL_GL_GetDrawableSize(window, &width, &height);
-  if (swap_observer && width > 0 && height > 0) swap_observer(swap_observer_context, width, height);
   if (headless_mode) {
     if (width > 0 && height > 0) {
       presented_rgb.resize(static_cast<size_t>(width) * height * 3);
@@ -267,6 +266,8 @@ void swap_buffers(Window window) {
       presented_height = height;
     }
   }
+  if (swap_observer && width > 0 && height > 0)
+    swap_observer(swap_observer_context, width, height, headless_mode ? presented_rgb.data() : nullptr);
   SDL_GL_SwapWindow(window);
 }
 

@@ -96,7 +96,10 @@ void swap_buffers(Window window);
 
 // Called by swap_buffers with the finished frame still in the back buffer (and
 // the context current), before it is presented: the recorder's read-back.
-using SwapObserver = void (*)(void* context, int width, int height);
+// Headless, `rgb` is the copy of the frame just kept (RGB rows, bottom row
+// first, no padding), which a second read-back would only repeat; windowed it
+// is null.
+using SwapObserver = void (*)(void* context, int width, int height, const uint8_t* rgb);
 void set_swap_observer(SwapObserver observer, void* context);  // null: none
 
 // While off, swap_buffers presents nothing, keeps no copy and calls no
