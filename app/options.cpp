@@ -6,7 +6,8 @@
 
 const char* usage_text() {
   return "usage: talpine [--data DIR] [--headless] [--size WxH] [--frames N] [--max-frames N]\n"
-         "               [--screenshot FILE] [--fixed-step MS] [--seed N] [--record DIR [--fps N]]\n"
+         "               [--screenshot FILE] [--fixed-step MS] [--seed N]\n"
+         "               [--record FILE|DIR [--fps N] [--crf N]] [--start-at SECONDS]\n"
          "               [--watch] [--help] [--version]\n"
          "\n"
          "  --data DIR         data folder with script.txt, meshes, images and the font\n"
@@ -19,9 +20,14 @@ const char* usage_text() {
          "  --fixed-step MS    the engine clock moves MS per drawn frame and the script runs in\n"
          "                     lock-step with the frames: the same script gives the same frames\n"
          "  --seed N           random seed on the fixed-step clock (default 1)\n"
-         "  --record DIR       write every drawn frame as DIR/frame000001.png ... (implies\n"
-         "                     --fixed-step 1000/FPS)\n"
+         "  --record FILE      encode every drawn frame and the music into a video file\n"
+         "                     (.mp4, .mkv: H.264 and AAC; .webm: VP9 and Opus); implies\n"
+         "                     --fixed-step 1000/FPS\n"
+         "  --record DIR       the same as PNG files DIR/frame000001.png ...\n"
          "  --fps N            frames per second of --record (default 60)\n"
+         "  --crf N            video quality, lower is better (default 20 for H.264, 31 for VP9)\n"
+         "  --start-at SECONDS on the fixed-step clock: run the script up to that time without\n"
+         "                     showing it, then draw and record from there (for splitting a recording)\n"
          "  --watch            reload script.txt whenever it changes, without closing the window\n"
          "  --help             this text\n"
          "  --version          the version\n";
@@ -103,13 +109,29 @@ CommandLineAction parse_command_line(int argc, const char* const* argv, LaunchOp
       options->seed = static_cast<uint32_t>(seed);
     } else if (arg == "--record") {
       if (!value(&text)) return CommandLineAction::Error;
-      options->record_dir = text;
+      options->record = text;
     } else if (arg == "--fps") {
       if (!value(&text)) return CommandLineAction::Error;
       if (!parse_count(text, &options->record_fps) || options->record_fps < 1 || options->record_fps > 1000) {
         *error = "--fps wants 1 to 1000 frames per second, not '" + std::string(text) + "'";
         return CommandLineAction::Error;
       }
+    } else if (arg == "--crf") {
+      if (!value(&text)) return CommandLineAction::Error;
+      if (!parse_count(text, &options->crf) || options->crf > 63) {
+        *error = "--crf wants a quality from 0 to 63, not '" + std::string(text) + "'";
+        return CommandLineAction::Error;
+      }
+    } else if (arg == "--start-at") {
+      if (!value(&text)) return CommandLineAction::Error;
+      char* end = nullptr;
+      double seconds = std::strtod(text, &end);
+      // Within the 32-bit millisecond clock.
+      if (end == text || *end != '\0' || !(seconds >= 0.0) || seconds > 4000000.0) {
+        *error = "--start-at wants a number of seconds from 0, not '" + std::string(text) + "'";
+        return CommandLineAction::Error;
+      }
+      options->start_at_ms = seconds * 1000.0;
     } else if (arg == "--watch") {
       options->watch = true;
     } else {
@@ -119,7 +141,15 @@ CommandLineAction parse_command_line(int argc, const char* const* argv, LaunchOp
   }
   // A recording plays on the fixed-step clock of its frame rate, unless a step
   // was given outright.
-  if (!options->record_dir.empty() && options->fixed_step_ms <= 0.0)
+  if (!options->record.empty() && options->fixed_step_ms <= 0.0)
     options->fixed_step_ms = 1000.0 / options->record_fps;
+  if (options->start_at_ms > 0.0 && options->fixed_step_ms <= 0.0) {
+    *error = "--start-at needs the fixed-step clock: give --fixed-step or --record";
+    return CommandLineAction::Error;
+  }
+  if (options->start_at_ms > 0.0 && options->watch) {
+    *error = "--start-at and --watch do not go together";
+    return CommandLineAction::Error;
+  }
   return CommandLineAction::Run;
 }

@@ -14,6 +14,7 @@
 
 #include "bench/bench_cpu.h"
 #include "bench/bench_frame.h"
+#include "bench/bench_record.h"
 #include "bench/bench_scaling.h"
 #include "bench/results.h"
 
@@ -106,7 +107,7 @@ void startup(const std::string& program, const std::string& demo, int runs) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s WORKDIR [--quick] [--only=cpu|gl|start] [--program=P --demo=D]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s WORKDIR [--quick] [--only=cpu|gl|start|record] [--program=P --demo=D]\n", argv[0]);
     return 2;
   }
   std::string dir = argv[1];
@@ -157,6 +158,7 @@ int main(int argc, char** argv) {
     if (!run_frame_benchmarks(dir, quick)) std::fprintf(stderr, "no GL context\n");
   }
   if ((only.empty() || only == "start") && !program.empty()) startup(program, demo, quick ? 3 : 5);
+  if ((only.empty() || only == "record") && !program.empty()) recording_overhead(program, demo, dir, quick);
   std::fprintf(stderr, "\n");
   print_table();
   return 0;

@@ -6,7 +6,7 @@
 # Expects TALPINE_ROOT; defines talpine_engine_sources(OUT_VAR) and
 # add_talpine_engine(TARGET) with its include folders, definitions and links.
 
-set(ENGINE_FOLDERS platform core script mesh resources lighting effects commands frame)
+set(ENGINE_FOLDERS platform core script mesh resources media lighting effects commands frame)
 
 find_package(OpenGL REQUIRED)
 find_package(SDL2 REQUIRED)
@@ -19,6 +19,11 @@ find_library(FREEIMAGE_LIBRARY NAMES freeimage REQUIRED)
 # mesh/gltf_library.cpp, and the JSON library it parses with.
 find_path(TINYGLTF_INCLUDE_DIR tiny_gltf.h REQUIRED)
 find_package(nlohmann_json 3 REQUIRED)
+# Video files (FFmpeg's libraries) and music tracks (libsndfile: WAV, FLAC, Ogg
+# Vorbis, MP3), for media/.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswscale libswresample)
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 
 function(add_talpine_engine target)
   set(sources)
@@ -47,5 +52,6 @@ function(add_talpine_engine target)
   target_compile_definitions(${target} PUBLIC TALPINE_VERSION="${PROJECT_VERSION}")
   target_compile_options(${target} PRIVATE -Wall -Wextra)
   target_link_libraries(${target} PUBLIC SDL2::SDL2 OpenGL::GL OpenGL::GLU Threads::Threads ${FREEIMAGE_LIBRARY}
-                        nlohmann_json::nlohmann_json)
+                        nlohmann_json::nlohmann_json
+                        PkgConfig::FFMPEG PkgConfig::SNDFILE)
 endfunction()

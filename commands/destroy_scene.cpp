@@ -3,6 +3,7 @@
 #include "core/element_class.h"
 #include "core/engine.h"
 #include "core/window.h"
+#include "media/music.h"
 #include "resources/font.h"
 #include "resources/texture_manager.h"
 #include "script/script_runner.h"
@@ -48,6 +49,10 @@ void destroy_scene(const ClassRegistry& classes, Engine* engine, bool at_shutdow
 
   // The font: its character and kerning tables and its texture.
   freeFont(engine);
+
+  // Music outlives a script's clean-up, as textures do, so that one track
+  // can run under every section of a scene.
+  if (at_shutdown) music().unload_all();
 
   if (at_shutdown && engine->scene.script_runner) {
     delete engine->scene.script_runner;

@@ -11,6 +11,7 @@
 #include "core/keyword_match.h"
 #include "core/view.h"
 #include "core/window.h"
+#include "media/music.h"
 #include "mesh/object.h"
 #include "resources/fade.h"
 #include "resources/font.h"
@@ -210,6 +211,18 @@ void scene_key_dn(const CommandContext& context, const SceneArgs& a) { context.e
 // and change nothing.
 void scene_no_effect(const CommandContext&, const SceneArgs&) {}
 
+// ---- music ----------------------------------------------------------------------
+
+// a0: the track's number from `load`; a1: where to begin, in milliseconds.
+void scene_musicplay(const CommandContext&, const SceneArgs& a) { music().play(float_to_int(a.a0), a.a1); }
+void scene_musicpause(const CommandContext&, const SceneArgs&) { music().pause(); }
+void scene_musicresume(const CommandContext&, const SceneArgs&) { music().resume(); }
+void scene_musicoff(const CommandContext&, const SceneArgs&) { music().halt(); }
+// a0: the position in milliseconds.
+void scene_musicseek(const CommandContext&, const SceneArgs& a) { music().seek(a.a0); }
+// a0: from 0 (silent) to 1 (as recorded).
+void scene_musicvolume(const CommandContext&, const SceneArgs& a) { music().set_volume(a.a0); }
+
 // In test order; a name holding two keywords runs the earlier one, so
 // "fogcolor" must stay ahead of "color" and the program keywords last.
 constexpr Keyword<SceneHandler> SCENE_COMMANDS[] = {
@@ -252,6 +265,15 @@ constexpr Keyword<SceneHandler> SCENE_COMMANDS[] = {
     {"shadparm", scene_no_effect},
     {"vpparm", scene_no_effect},
     {"fpparm", scene_no_effect},
+    // Added later, so after every existing keyword: no existing keyword occurs
+    // in these names (so none is shadowed by them), and none of them occurs in
+    // an existing keyword. "stop" would: the track is halted by "musicoff".
+    {"musicplay", scene_musicplay},
+    {"musicpause", scene_musicpause},
+    {"musicresume", scene_musicresume},
+    {"musicoff", scene_musicoff},
+    {"musicseek", scene_musicseek},
+    {"musicvolume", scene_musicvolume},
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "core/convert.h"
 #include "core/engine.h"
 #include "core/keyword_match.h"
+#include "media/music.h"
 #include "mesh/object.h"
 #include "platform/platform.h"
 #include "resources/texture_manager.h"
@@ -121,6 +122,11 @@ int32_t status_selection(const CommandContext& context, const CommandArgs&) {
   return select_object_at_centre(context.engine);
 }
 
+// Where the current music track is, in milliseconds (0 without one).
+int32_t status_music(const CommandContext&, const CommandArgs&) {
+  return static_cast<int32_t>(music().position_ms());
+}
+
 // ---- the verb tables, in test order ------------------------------------------------
 
 constexpr Keyword<VerbHandler> NEW_CLASSES[] = {
@@ -194,6 +200,8 @@ constexpr Keyword<VerbHandler> STATUS_QUERIES[] = {
     // The class's own name, after every other query, so that a script spelling
     // it like every other class keeps running.
     {"cTexgfx", status_active<CMD_TEXGFX>},
+    // Added later: after every existing query, matching none of them.
+    {"cMusic", status_music},
 };
 
 int run_verb(std::span<const Keyword<VerbHandler>> table, const CommandContext& context,
@@ -225,6 +233,9 @@ int verb_load(const CommandContext& context, const char* name, const CommandArgs
       return 0;
     case LoadKind::FragmentProgram:
       *result = load_program(engine, name, "fp");
+      return 0;
+    case LoadKind::Music:
+      *result = music().load(name, find_track_file(engine->paths.data_path, name));
       return 0;
     case LoadKind::NotFound:
       break;

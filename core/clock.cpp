@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <mutex>
 
 #include "platform/platform.h"
 
@@ -11,9 +12,47 @@ static double fixed_step_ms = 0.0;
 static std::atomic<uint64_t> fixed_frames{0};
 static std::atomic<uint32_t> fixed_now{0};
 
+// The system clock once a source has been followed: ticks + offset, or, while
+// a source is followed, anchor_now + (position - anchor_position).
+static std::atomic<bool> adjusted{false};
+static std::mutex follow_mutex;
+static ClockSource follow_source = nullptr;
+static uint32_t system_offset = 0, anchor_now = 0, anchor_position = 0;
+
+// Under follow_mutex.
+static uint32_t followed_now() {
+  if (follow_source) {
+    uint32_t position = 0;
+    if (follow_source(&position)) return anchor_now + (position - anchor_position);
+    // Ended: the system clock goes on from the last position.
+    uint32_t now = anchor_now + (position - anchor_position);
+    follow_source = nullptr;
+    system_offset = now - platform::ticks_ms();
+    return now;
+  }
+  return platform::ticks_ms() + system_offset;
+}
+
 uint32_t engine_clock_now() {
   if (fixed_mode.load(std::memory_order_acquire)) return fixed_now.load(std::memory_order_acquire);
-  return platform::ticks_ms();
+  if (!adjusted.load(std::memory_order_acquire)) return platform::ticks_ms();
+  std::lock_guard<std::mutex> lock(follow_mutex);
+  return followed_now();
+}
+
+void engine_clock_follow(ClockSource source) {
+  if (fixed_mode.load()) return;
+  std::lock_guard<std::mutex> lock(follow_mutex);
+  uint32_t now = adjusted.load() ? followed_now() : platform::ticks_ms();
+  follow_source = nullptr;
+  system_offset = now - platform::ticks_ms();
+  uint32_t position = 0;
+  if (source && source(&position)) {
+    follow_source = source;
+    anchor_now = now;
+    anchor_position = position;
+  }
+  adjusted.store(true, std::memory_order_release);
 }
 
 uint32_t engine_clock_since_start() { return engine_clock_now() - clock_origin.load(std::memory_order_relaxed); }

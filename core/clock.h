@@ -28,3 +28,16 @@ void engine_clock_advance_frame();
 
 // Frames drawn since the fixed-step clock started (0 on the system clock).
 uint64_t engine_clock_frames();
+
+// A position in milliseconds that the clock can follow (a music track playing
+// on the system clock); false once it no longer advances (the track ended),
+// with its last position written all the same.
+// Called from any thread that reads the clock.
+using ClockSource = bool (*)(uint32_t* position_ms);
+
+// On the system clock: from now on engine time moves as the source's position
+// does, starting from the engine time of this call, so the scene keeps to the
+// track when frames drop. Null, or a source that reports false, hands the clock
+// back to the system clock where it stands: engine time never jumps. Ignored
+// on the fixed-step clock, where the track follows the clock instead.
+void engine_clock_follow(ClockSource source);

@@ -14,8 +14,10 @@ struct LaunchOptions {
   std::string screenshot;     // written at every normal shut-down; empty: none
   double fixed_step_ms = 0;   // > 0: the engine clock moves this much per drawn frame (lock-step)
   uint32_t seed = 1;          // random seed of the script and the effects on the fixed-step clock
-  std::string record_dir;     // every drawn frame written there as frameNNNNNN.png; empty: off
+  std::string record;         // a video file (.mp4, .mkv, .webm), or a folder for frameNNNNNN.png; empty: off
   int record_fps = 60;        // frames per second of the recording (its fixed step is 1000 / fps)
+  int crf = -1;               // the video's quality (lower is better); -1: the codec's default here
+  double start_at_ms = 0;     // > 0: run up to this engine time unseen, then draw and record (fixed step)
   bool watch = false;         // reload script.txt when it changes on disk
 };
 

@@ -10,6 +10,7 @@
 #include "core/view.h"
 #include "frame/debug_display.h"
 #include "frame/scene_pass.h"
+#include "frame/unseen_frames.h"
 #include "mesh/buffer_refresh.h"
 #include "mesh/object.h"
 #include "mesh/object_render.h"
@@ -93,6 +94,9 @@ int run_frame(Engine* engine) {
     platform::sleep_ms(10);
     return 0;
   }
+
+  // Frames before --start-at draw only what later frames need.
+  limit_unseen_drawing(engine);
 
   // The triangles drawn are counted per frame.
   resetFrameTriangles(engine);

@@ -2,8 +2,9 @@
 
 #include <sys/stat.h>
 
-#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "commands/destroy_scene.h"
@@ -13,7 +14,10 @@
 #include "core/launch_options.h"
 #include "frame/frame.h"
 #include "frame/input.h"
-#include "frame/presented_frame.h"
+#include "frame/unseen_frames.h"
+#include "media/music.h"
+#include "media/recorder.h"
+#include "media/video_encoder.h"
 #include "platform/platform.h"
 #include "script/messages.h"
 #include "script/script_runner.h"
@@ -26,26 +30,30 @@ bool script_done(const Engine* engine) { return !engine->scene.script_runner || 
 
 // ---- recording ----
 
-bool make_folder(const std::string& path) {
-  for (size_t at = 1; at <= path.size(); ++at) {
-    if (at != path.size() && path[at] != '/') continue;
-    std::string prefix = path.substr(0, at);
-    if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
+// A recorder for --record, or null (also when it cannot start: said on
+// standard error, and the run ends as a failure).
+std::unique_ptr<Recorder> start_recorder(const Engine* engine, bool* failed) {
+  *failed = false;
+  if (g_launch.record.empty()) return nullptr;
+  RecordSettings settings;
+  settings.target = g_launch.record;
+  settings.fps = g_launch.record_fps;
+  settings.crf = g_launch.crf;
+  settings.width = engine->view.width;
+  settings.height = engine->view.height;
+  settings.expected_frames = g_launch.max_frames;
+  // The music is laid under the pictures by engine time, which must then run
+  // at the video's own rate.
+  settings.sound = std::fabs(g_launch.fixed_step_ms * g_launch.record_fps - 1000.0) < 1e-6;
+  if (!settings.sound && is_video_file(settings.target))
+    std::fprintf(stderr, "talpine: the fixed step is not 1000 / --fps: the video's sound stays silent\n");
+  std::string error;
+  std::unique_ptr<Recorder> recorder = Recorder::start(settings, &error);
+  if (!recorder) {
+    std::fprintf(stderr, "talpine: %s\n", error.c_str());
+    *failed = true;
   }
-  return true;
-}
-
-// Writes the frame just presented as DIR/frameNNNNNN.png, numbered from 1.
-bool record_frame(int number, uint32_t engine_time) {
-  char name[32];
-  std::snprintf(name, sizeof name, "frame%06d.png", number);
-  std::string path = g_launch.record_dir + "/" + name;
-  if (!save_presented_frame(path.c_str())) {
-    std::fprintf(stderr, "talpine: could not write %s\n", path.c_str());
-    return false;
-  }
-  std::fprintf(stderr, "talpine: recorded frame %d at engine time %u ms\n", number, engine_time);
-  return true;
+  return recorder;
 }
 
 // ---- watching the script ----
@@ -98,6 +106,7 @@ class ScriptWatch {
 // touches the ring again), and the new text parsed and started.
 void reload_script(Engine* engine) {
   destroyScene(engine, /*at_shutdown=*/false);
+  music().unload_all();  // the old script's tracks go with it
   delete engine->scene.script_runner;
   engine->scene.script_runner = nullptr;
   clear_script_error();
@@ -105,16 +114,46 @@ void reload_script(Engine* engine) {
   engine->scene.script_runner = new ScriptRunner(engine);
 }
 
+// --start-at: the frames before the start run unseen (frame/unseen_frames.h).
+class StartAt {
+ public:
+  StartAt() : start_ms_(static_cast<uint32_t>(std::llround(g_launch.start_at_ms))) {
+    if (start_ms_ == 0) return;
+    set_unseen_frames(true);
+    platform::set_presenting(false);
+    std::fprintf(stderr, "talpine: running unseen up to %.3f s\n", start_ms_ / 1000.0);
+  }
+  ~StartAt() { reach(); }
+
+  // Before each frame: once the clock has come to the start, frames are seen.
+  void look(uint32_t engine_ms) {
+    if (unseen_frames() && engine_ms >= start_ms_) reach();
+  }
+  void count_unseen() { ++unseen_; }
+
+ private:
+  void reach() {
+    if (!unseen_frames()) return;
+    set_unseen_frames(false);
+    platform::set_presenting(true);
+    std::fprintf(stderr, "talpine: at %.3f s after %d unseen frames\n", engine_clock_since_start() / 1000.0, unseen_);
+  }
+  uint32_t start_ms_;
+  int unseen_ = 0;
+};
+
 }  // namespace
 
 int run_main_loop(Engine* engine) {
   int frames_drawn = 0;
   int frames_after_script = 0;
-  bool recording = !g_launch.record_dir.empty();
-  if (recording && !make_folder(g_launch.record_dir)) {
-    std::fprintf(stderr, "talpine: cannot make the folder %s\n", g_launch.record_dir.c_str());
-    recording = false;
+  bool recorder_failed = false;
+  std::unique_ptr<Recorder> recorder = start_recorder(engine, &recorder_failed);
+  if (recorder_failed) {
+    note_script_error();  // the exit status reports the failed run
+    return 0;
   }
+  StartAt start_at;
   ScriptWatch watch(engine);
   set_errors_keep_running(g_launch.watch);
 
@@ -135,14 +174,26 @@ int run_main_loop(Engine* engine) {
     // the same on every run.
     if (engine_clock_fixed() && engine->scene.script_runner && engine->scene.script_runner->running)
       wait_for_idle_script(engine->scene.script_runner);
+    // The script ran `exit`: the file is finished, then the process ends.
+    if (recorder && Recorder::exit_requested()) recorder->finish_and_exit();
     bool done_before = script_done(engine);
-    uint32_t frame_time = engine_clock_since_start();
-    if (!run_frame(engine)) continue;
+    start_at.look(engine_clock_since_start());
+    int drawn = run_frame(engine);
+    end_unseen_drawing();
+    if (!drawn) continue;
+    if (unseen_frames()) {
+      start_at.count_unseen();
+      continue;
+    }
     ++frames_drawn;
-    if (recording) record_frame(frames_drawn, frame_time);
+    if (recorder) {
+      recorder->report_progress();
+      if (recorder->failed()) break;
+    }
     if (g_launch.max_frames >= 0 && frames_drawn >= g_launch.max_frames) break;
     if (g_launch.frames >= 0 && done_before && ++frames_after_script >= g_launch.frames) break;
   }
   set_errors_keep_running(false);
+  if (recorder && !recorder->finish()) note_script_error();  // the exit status reports the lost frames
   return frames_drawn;
 }

@@ -8,6 +8,8 @@ PFNGLGENBUFFERSARBPROC glGenBuffersARB_ = nullptr;
 PFNGLBINDBUFFERARBPROC glBindBufferARB_ = nullptr;
 PFNGLBUFFERDATAARBPROC glBufferDataARB_ = nullptr;
 PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB_ = nullptr;
+PFNGLMAPBUFFERARBPROC glMapBufferARB_ = nullptr;
+PFNGLUNMAPBUFFERARBPROC glUnmapBufferARB_ = nullptr;
 PFNGLMULTITEXCOORD1FVARBPROC glMultiTexCoord1fvARB_ = nullptr;
 PFNGLMULTITEXCOORD2FVARBPROC glMultiTexCoord2fvARB_ = nullptr;
 PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB_ = nullptr;
@@ -63,6 +65,12 @@ GlCapabilities load_gl_api() {
   load_proc(&glBindBufferARB_, "glBindBufferARB");
   load_proc(&glBufferDataARB_, "glBufferDataARB");
   load_proc(&glDeleteBuffersARB_, "glDeleteBuffersARB");
+  // Read-back into buffer objects, so that the read does not wait for the GPU.
+  if (has_extension("GL_ARB_pixel_buffer_object") || has_extension("GL_EXT_pixel_buffer_object")) {
+    bool all = load_proc(&glMapBufferARB_, "glMapBufferARB");
+    all = load_proc(&glUnmapBufferARB_, "glUnmapBufferARB") && all;
+    found.pixel_buffer_object = all && glGenBuffersARB_ && glBindBufferARB_ && glBufferDataARB_ && glDeleteBuffersARB_;
+  }
 
   found.multisample = has_extension("GL_ARB_multisample");
   found.multisample_filter_hint = has_extension("GL_NV_multisample_filter_hint");

@@ -12,6 +12,9 @@ extern PFNGLGENBUFFERSARBPROC glGenBuffersARB_;
 extern PFNGLBINDBUFFERARBPROC glBindBufferARB_;
 extern PFNGLBUFFERDATAARBPROC glBufferDataARB_;
 extern PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB_;
+// Pixel buffer objects: mapping a read-back buffer (the recorder's frames).
+extern PFNGLMAPBUFFERARBPROC glMapBufferARB_;
+extern PFNGLUNMAPBUFFERARBPROC glUnmapBufferARB_;
 extern PFNGLMULTITEXCOORD1FVARBPROC glMultiTexCoord1fvARB_;
 extern PFNGLMULTITEXCOORD2FVARBPROC glMultiTexCoord2fvARB_;
 extern PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB_;
@@ -42,6 +45,7 @@ struct GlCapabilities {
   bool anisotropic = false;            // GL_EXT_texture_filter_anisotropic
   bool compiled_arrays = false;        // GL_EXT_compiled_vertex_array
   bool framebuffer_object = false;     // GL_EXT_framebuffer_object, every entry point found
+  bool pixel_buffer_object = false;    // GL_ARB/EXT_pixel_buffer_object, the buffer entry points and mapping
   bool swap_control = true;            // SDL always offers it; it may still refuse a value
 };
 

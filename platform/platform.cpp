@@ -27,6 +27,10 @@ std::vector<uint8_t> presented_rgb;
 int presented_width = 0;
 int presented_height = 0;
 
+SwapObserver swap_observer = nullptr;
+void* swap_observer_context = nullptr;
+bool presenting = true;
+
 SDL_Cursor* wait_cursor = nullptr;
 SDL_Cursor* arrow_cursor = nullptr;
 
@@ -236,10 +240,18 @@ void* gl_proc_address(const char* name) { return SDL_GL_GetProcAddress(name); }
 
 bool set_swap_interval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
 
+void set_swap_observer(SwapObserver observer, void* context) {
+  swap_observer = observer;
+  swap_observer_context = context;
+}
+
+void set_presenting(bool on) { presenting = on; }
+
 void swap_buffers(Window window) {
+  if (!presenting) return;
+  int width = 0, height = 0;
+  SDL_GL_GetDrawableSize(window, &width, &height);
   if (headless_mode) {
-    int width = 0, height = 0;
-    SDL_GL_GetDrawableSize(window, &width, &height);
     if (width > 0 && height > 0) {
       presented_rgb.resize(static_cast<size_t>(width) * height * 3);
       GLint read_buffer = 0, pack_alignment = 0;
@@ -254,6 +266,8 @@ void swap_buffers(Window window) {
       presented_height = height;
     }
   }
+  if (swap_observer && width > 0 && height > 0)
+    swap_observer(swap_observer_context, width, height, headless_mode ? presented_rgb.data() : nullptr);
   SDL_GL_SwapWindow(window);
 }
 

@@ -91,7 +91,20 @@ bool set_swap_interval(int interval);
 
 // Presents the back buffer. Headless, it first keeps a copy of the frame, since
 // the offscreen surface is single-buffered and later drawing would show in it.
+// Before presenting, the swap observer (when set) sees the finished frame.
 void swap_buffers(Window window);
+
+// Called by swap_buffers with the finished frame still in the back buffer (and
+// the context current), before it is presented: the recorder's read-back.
+// Headless, `rgb` is the copy of the frame just kept (RGB rows, bottom row
+// first, no padding), which a second read-back would only repeat; windowed it
+// is null.
+using SwapObserver = void (*)(void* context, int width, int height, const uint8_t* rgb);
+void set_swap_observer(SwapObserver observer, void* context);  // null: none
+
+// While off, swap_buffers presents nothing, keeps no copy and calls no
+// observer: frames drawn only for what later frames take from them.
+void set_presenting(bool on);
 
 // The last presented frame as tightly packed RGB rows, bottom row first.
 // Headless: the copy kept at the last swap. Windowed: read from the front buffer.

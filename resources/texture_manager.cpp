@@ -13,6 +13,7 @@
 
 #include "core/engine.h"
 #include "core/window.h"
+#include "media/music.h"
 #include "mesh/object.h"
 #include "platform/platform.h"
 
@@ -472,5 +473,8 @@ LoadKind classifyLoadFile(const Engine* engine, const char* name) {
   };
   for (const auto& probe : probes)
     if (file_exists(data_file(engine, name, probe.extension))) return probe.kind;
+  // Music tracks, after everything that existing scripts load.
+  for (const char* extension : TRACK_EXTENSIONS)
+    if (file_exists(data_file(engine, name, extension))) return LoadKind::Music;
   return LoadKind::NotFound;
 }

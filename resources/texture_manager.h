@@ -14,8 +14,8 @@ struct Engine;
 struct cObject;
 
 // What the `load` verb finds in the data folder for a name (probe order:
-// gfx, 3ds, obj, gltf, glb, png, jpg, vp, fp).
-enum class LoadKind { Mesh = 0, Texture = 1, VertexProgram = 2, FragmentProgram = 3, NotFound = 4 };
+// gfx, 3ds, obj, gltf, glb, png, jpg, vp, fp, then music tracks).
+enum class LoadKind { Mesh = 0, Texture = 1, VertexProgram = 2, FragmentProgram = 3, NotFound = 4, Music = 5 };
 
 // The name the font's image is loaded under; the only name that may take slot 0.
 constexpr const char* FONT_TEXTURE_NAME = "FONT";
@@ -83,6 +83,9 @@ void loadMaterialTextureBytes(cObject* object, int part, int group, const char* 
 // PNG file at `path`; false when the slot holds nothing or the write fails.
 bool saveTexturePng(Engine* engine, int slot, const char* path);
 
+// What `load` finds for a name: the first of data folder + name + "." + gfx,
+// 3ds, obj (mesh), png, jpg (texture), vp, fp (programs), then ogg, wav,
+// flac, mp3 (music) that exists.
 LoadKind classifyLoadFile(const Engine* engine, const char* name);
 
 // 64, 128, ..., 4096: the largest not above n (64 for anything smaller).

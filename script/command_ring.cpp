@@ -33,6 +33,9 @@ bool wait_until_free(const CommandSlot& slot, const std::atomic<bool>& stop, Scr
     if (stop.load(std::memory_order_relaxed)) break;
     platform::sleep_ms(script_poll_ms());
   }
+  // Reads the drain's frame after the slot's state (acquire), which the render
+  // thread wrote after noting that frame.
+  wait_for_draining_frame(current_script_activity(), stop);
   end_script_wait();
   return !stop.load(std::memory_order_relaxed);
 }

@@ -198,10 +198,11 @@ void Interpreter::execute(Code& code) {
         returning_ = true;
         return;
       OP(Exit):
-        // Ends the process at once; the engine's shut-down does not run.
+        // Ends the process at once; the engine's shut-down does not run. A
+        // recording in progress is finished first (its at_quick_exit handler).
         std::fflush(stdout);
         std::fflush(stderr);
-        std::_Exit(0);
+        std::quick_exit(0);
       OP(End): return;
     }
   }

@@ -35,6 +35,20 @@ void wait_out_statement_budget(ScriptActivity* activity, const std::atomic<bool>
   end_script_wait();
 }
 
+void note_drain(ScriptActivity& activity) {
+  activity.drain_frame.store(engine_clock_frames() + 1, std::memory_order_relaxed);
+}
+
+// Whether the frame that drained last is still running (it has not stepped the clock).
+static bool draining_frame_running(const ScriptActivity& activity) {
+  return engine_clock_frames() + 1 == activity.drain_frame.load(std::memory_order_relaxed);
+}
+
+void wait_for_draining_frame(ScriptActivity* activity, const std::atomic<bool>& stop) {
+  if (!activity || !engine_clock_fixed()) return;
+  while (draining_frame_running(*activity) && !stop.load(std::memory_order_relaxed)) platform::sleep_us(100);
+}
+
 bool script_idle(const ScriptActivity& activity) {
   switch (static_cast<ScriptWait>(activity.wait.load(std::memory_order_acquire))) {
     case ScriptWait::Running:
@@ -44,9 +58,10 @@ bool script_idle(const ScriptActivity& activity) {
       return static_cast<int32_t>(engine_clock_now() - activity.wake_time.load(std::memory_order_relaxed)) < 0;
     case ScriptWait::WaitingForSlot:
     case ScriptWait::WaitingForResult: {
-      // Idle while the slot is still pending: only a drain frees it.
+      // Idle while the slot is still pending: only a drain frees it. Freed by
+      // a frame that did not get to step the clock, it waits for that step.
       const CommandSlot* slot = activity.slot.load(std::memory_order_relaxed);
-      return slot && slot_state(*slot) != SLOT_FREE;
+      return slot && (slot_state(*slot) != SLOT_FREE || draining_frame_running(activity));
     }
     case ScriptWait::Budget:
       return engine_clock_frames() == activity.budget_frame.load(std::memory_order_relaxed);

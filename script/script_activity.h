@@ -30,6 +30,9 @@ struct ScriptActivity {
   std::atomic<uint32_t> wake_time{0};
   std::atomic<const CommandSlot*> slot{nullptr};
   std::atomic<uint64_t> budget_frame{0};
+  // Lock-step: 1 + the frame number (engine_clock_frames) of the last drain,
+  // 0 before any. Written by the render thread before the drain frees a slot.
+  std::atomic<uint64_t> drain_frame{0};
   uint32_t statements = 0;  // since the last wait; script thread only
 };
 
@@ -53,6 +56,18 @@ void wait_out_statement_budget(ScriptActivity* activity, const std::atomic<bool>
 inline void count_script_statement(ScriptActivity* activity, const std::atomic<bool>* stop) {
   if (activity && ++activity->statements >= LOCK_STEP_STATEMENT_BUDGET) wait_out_statement_budget(activity, stop);
 }
+
+// Render thread, before it drains the ring: the frame now running is the one
+// whose drain may end the script's wait for a slot or a result.
+void note_drain(ScriptActivity& activity);
+
+// Script thread, when a drain has ended its wait for a slot or a result: in
+// lock-step mode, waits until that frame has been drawn and the clock has
+// moved on. The frame goes on after its drain (updates, drawing, the clock's
+// step), and a script resuming at once would read `time` before or after the
+// step by chance; so it always resumes after it, between frames, like a script
+// waking from `sleep`.
+void wait_for_draining_frame(ScriptActivity* activity, const std::atomic<bool>& stop);
 
 // Render thread: whether the script waits on something the render thread (or
 // the person) must do first.

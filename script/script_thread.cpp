@@ -50,6 +50,7 @@ bool ScriptThread::start(std::unique_ptr<Script> script, uint32_t random_seed) {
 
 bool ScriptThread::drain(const CommandExecutor& execute) {
   if (!shared_) return true;
+  note_drain(shared_->activity);
   return drain_ring(shared_->ring, execute);
 }
 

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "commands/dispatch.h"
+#include "commands/scene_commands.h"
 #include "core/engine.h"
 #include "frame/frame.h"
 #include "mesh/object.h"
@@ -256,6 +259,47 @@ TEST_F(SceneCommands, StopEndsTheProgramWithoutAnotherFrame) {
   scene("stop");
   EXPECT_EQ(engine->pacing.running, 0);
   EXPECT_EQ(run_frame(engine), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The keywords in test order, and the first of them found in `name` (-1: none).
+std::vector<std::string> scene_keywords(int count = 1 << 20) {
+  std::vector<std::string> keywords;
+  for (int i = 0; i < count && scene_command_keyword(i); ++i) keywords.push_back(scene_command_keyword(i));
+  return keywords;
+}
+int first_match(const std::vector<std::string>& keywords, const std::string& name) {
+  for (size_t i = 0; i < keywords.size(); ++i)
+    if (name.find(keywords[i]) != std::string::npos) return static_cast<int>(i);
+  return -1;
+}
+
+// The 39 keywords scripts were written against, and the music commands after them.
+constexpr int EARLIER_SCENE_KEYWORDS = 39;
+
+TEST(SceneKeywords, TheMusicCommandsShadowNoEarlierCommand) {
+  const std::vector<std::string> all = scene_keywords();
+  const std::vector<std::string> earlier = scene_keywords(EARLIER_SCENE_KEYWORDS);
+  ASSERT_EQ(earlier.back(), "fpparm");
+  ASSERT_GT(all.size(), earlier.size());
+  for (size_t n = earlier.size(); n < all.size(); ++n) {
+    const std::string& added = all[n];
+    EXPECT_EQ(first_match(all, added), static_cast<int>(n)) << added << " runs an earlier command";
+    for (const std::string& old : earlier)
+      EXPECT_EQ(old.find(added), std::string::npos) << added << " occurs in " << old;
+  }
+  // Every earlier name, and names that run an earlier command by containing
+  // it, still run the same command; names that ran none still run none,
+  // unless they name a music command.
+  std::vector<std::string> names = earlier;
+  for (const char* name : {"restart", "stopwatch", "windowsize", "positionsize", "mycamera", "fogcolour", "musicstop",
+                           "playmusic", "volume", "seek", "pause"})
+    names.push_back(name);
+  for (const std::string& name : names) EXPECT_EQ(first_match(all, name), first_match(earlier, name)) << name;
+  EXPECT_EQ(all[first_match(all, "musicstop")], "stop");  // that is why the track is halted by "musicoff"
 }
 
 }  // namespace

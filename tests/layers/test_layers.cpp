@@ -25,6 +25,8 @@ const std::map<std::string, int> LAYERS = {
     {"core", 1},                       // the engine record, start-up of the window, clock, element protocol
     {"script", 2},                     // lexer, parser, interpreter, script thread, command ring
     {"mesh", 3},      {"resources", 3},  // meshes and their loaders; textures, buffers, font, sky box
+    {"media", 3},                      // music tracks and recording: beside resources, below the commands
+                                       // that play the music and the frame loop that records
     {"lighting", 4},  {"effects", 4},    // lights, shadows, CSG, baker; post passes and effects
     {"commands", 5},                   // the dispatcher, verbs, scene commands, the class registry
     {"frame", 6},                      // the frame loop, main loop, input, scene pass, debug displays

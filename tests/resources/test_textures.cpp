@@ -131,6 +131,12 @@ TEST_F(ImageFiles, LoadKindFollowsTheProbeOrder) {
   data.write("p.vp", "x");
   data.write("f.fp", "x");
   data.write("c.3DS", "x");  // letter case does not matter
+  // Music tracks come after everything else.
+  data.write("m.ogg", "x");
+  data.write("t.wav", "x");
+  data.write("f.flac", "x");
+  data.write("s.MP3", "x");
+  EXPECT_EQ(classifyLoadFile(&engine, "s"), LoadKind::Music);
   EXPECT_EQ(classifyLoadFile(&engine, "m"), LoadKind::Mesh);
   EXPECT_EQ(classifyLoadFile(&engine, "c"), LoadKind::Mesh);
   EXPECT_EQ(classifyLoadFile(&engine, "t"), LoadKind::Texture);

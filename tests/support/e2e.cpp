@@ -101,6 +101,10 @@ TalpineProcess::TalpineProcess(const DataFolder& data, const std::vector<std::st
     dup2(out, 1);
     dup2(err, 2);
     dup2(in, 0);
+    // A shell that started the tests in the background may have left SIGINT
+    // ignored; the program is to see it as a person's Ctrl+C.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
@@ -121,6 +125,11 @@ TalpineProcess::~TalpineProcess() {
 }
 
 std::string TalpineProcess::output_so_far() const { return read_file(out_path_); }
+std::string TalpineProcess::errors_so_far() const { return read_file(err_path_); }
+
+void TalpineProcess::send_signal(int number) {
+  if (pid_ > 0) kill(pid_, number);
+}
 
 bool TalpineProcess::wait_for_output(const std::string& text, int timeout_seconds) const {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);

@@ -55,6 +55,8 @@ class TalpineProcess {
   TalpineProcess& operator=(const TalpineProcess&) = delete;
 
   std::string output_so_far() const;
+  std::string errors_so_far() const;
+  void send_signal(int number);  // SIGINT, SIGTERM, ...
   // Waits until standard output holds `text` (true) or the time is up (false).
   bool wait_for_output(const std::string& text, int timeout_seconds = 60) const;
   // Waits for the end, killing it after the timeout, and gathers the result.

@@ -1,0 +1,67 @@
+// One video file written through FFmpeg's libraries: H.264 with AAC sound in
+// MP4 and Matroska, VP9 with Opus sound in WebM, the container chosen by the
+// file's extension. Frames come as the recorder captured them (BGRA or RGB,
+// bottom row first) and are converted to 4:2:0 here; the sound comes as 16-bit
+// stereo at MUSIC_RATE, in step with the frames. One thread at a time (the
+// recorder's encoding thread).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct CapturedFrame;
+
+// .mp4, .mkv or .webm, in any letter case.
+bool is_video_file(const std::string& path);
+
+struct VideoSettings {
+  std::string path;
+  int fps = 60;
+  int crf = -1;         // quality, lower is better; -1: DEFAULT_CRF_H264 or DEFAULT_CRF_VP9
+  bool audio = true;    // a stereo sound track beside the pictures
+};
+
+// Constant-quality defaults: visually clean for scenes with fine edges and text.
+constexpr int DEFAULT_CRF_H264 = 20;  // of 0 to 51
+constexpr int DEFAULT_CRF_VP9 = 31;   // of 0 to 63
+
+class VideoEncoder {
+ public:
+  // Creates the file. Null, with `error` saying why, when the container or
+  // the file cannot be made.
+  static std::unique_ptr<VideoEncoder> create(const VideoSettings& settings, std::string* error);
+  ~VideoEncoder();
+  VideoEncoder(const VideoEncoder&) = delete;
+  VideoEncoder& operator=(const VideoEncoder&) = delete;
+
+  // The first frame sets the video's size; 4:2:0 pictures need even edges, so
+  // an odd width or height loses its last column or bottom row. A later frame
+  // of another size is scaled to it. False on an encoding or writing failure.
+  bool add_frame(const CapturedFrame& frame);
+  // `count` stereo frames of sound at MUSIC_RATE, which follow those given
+  // before. Ignored without a sound track.
+  bool add_audio(const int16_t* samples, int count);
+  // Encodes what is held back and closes the file so that it plays. A file
+  // that got no frame is still made valid, at width x height.
+  bool finish(int width, int height);
+
+  int64_t frames() const { return frames_; }
+  int width() const;
+  int height() const;
+  const std::string& error() const { return error_; }
+
+ private:
+  VideoEncoder() = default;
+  struct State;
+  bool start_streams(int width, int height);
+  bool encode_video(bool flush);
+  bool encode_audio_frames(bool flush);
+  bool drain(void* codec, void* stream);
+  bool fail(const std::string& what, int code);
+
+  std::unique_ptr<State> state_;
+  VideoSettings settings_;
+  int64_t frames_ = 0;
+  std::string error_;
+};
