@@ -17,6 +17,8 @@ struct LaunchOptions {
   std::string record_dir;     // every drawn frame written there as frameNNNNNN.png; empty: off
   int record_fps = 60;        // frames per second of the recording (its fixed step is 1000 / fps)
   bool watch = false;         // reload script.txt when it changes on disk
+  bool vsync = true;          // swaps wait for the display (headless: a 60 Hz stand-in, off on the fixed-step clock)
+  bool stats = false;         // frame rate and time per frame stage on standard error, once a second
 };
 
 extern LaunchOptions g_launch;

@@ -12,6 +12,7 @@
 #include "core/exit_status.h"
 #include "core/launch_options.h"
 #include "frame/frame.h"
+#include "frame/frame_stats.h"
 #include "frame/input.h"
 #include "frame/presented_frame.h"
 #include "platform/platform.h"
@@ -117,6 +118,9 @@ int run_main_loop(Engine* engine) {
   }
   ScriptWatch watch(engine);
   set_errors_keep_running(g_launch.watch);
+  FrameStats& stats = frame_stats();
+  stats.reset();
+  stats.set_printing(g_launch.stats);
 
   while (engine->pacing.running) {
     platform::Event event;
@@ -144,5 +148,6 @@ int run_main_loop(Engine* engine) {
     if (g_launch.frames >= 0 && done_before && ++frames_after_script >= g_launch.frames) break;
   }
   set_errors_keep_running(false);
+  if (stats.printing()) std::fputs(stats.summary().c_str(), stderr);
   return frames_drawn;
 }

@@ -26,6 +26,9 @@ Uint32 close_event_type = 0;  // our own event: a close request posted by the en
 std::vector<uint8_t> presented_rgb;
 int presented_width = 0;
 int presented_height = 0;
+// Headless: the swap interval and the earliest time of the next swap.
+int headless_swap_interval = 0;
+std::chrono::steady_clock::time_point next_headless_refresh;
 
 SDL_Cursor* wait_cursor = nullptr;
 SDL_Cursor* arrow_cursor = nullptr;
@@ -139,6 +142,7 @@ void post_close() {
 
 bool init_video(bool headless) {
   headless_mode = headless;
+  headless_swap_interval = 0;
   if (headless) set_print_messages(true);
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
   if (headless) {
@@ -234,7 +238,13 @@ void delete_context(GLContext context) {
 
 void* gl_proc_address(const char* name) { return SDL_GL_GetProcAddress(name); }
 
-bool set_swap_interval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
+bool set_swap_interval(int interval) {
+  if (headless_mode) {
+    headless_swap_interval = interval > 0 ? interval : 0;
+    return true;
+  }
+  return SDL_GL_SetSwapInterval(interval) == 0;
+}
 
 void swap_buffers(Window window) {
   if (headless_mode) {
@@ -255,6 +265,14 @@ void swap_buffers(Window window) {
     }
   }
   SDL_GL_SwapWindow(window);
+  if (headless_mode && headless_swap_interval > 0) {
+    auto now = std::chrono::steady_clock::now();
+    if (now < next_headless_refresh) {
+      std::this_thread::sleep_until(next_headless_refresh);
+      now = next_headless_refresh;
+    }
+    next_headless_refresh = now + std::chrono::microseconds(HEADLESS_REFRESH_US) * headless_swap_interval;
+  }
 }
 
 bool read_presented_frame(int x, int y, int width, int height, std::vector<uint8_t>* rgb) {

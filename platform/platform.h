@@ -87,10 +87,18 @@ void release_current();
 void delete_context(GLContext context);
 
 void* gl_proc_address(const char* name);
+// Swaps wait for `interval` display refreshes (0: never). Headless there is no
+// display, so the platform stands in for one refreshing 60 times a second.
 bool set_swap_interval(int interval);
 
+// The refresh a headless swap interval of 1 waits for, microseconds (60 Hz).
+constexpr int HEADLESS_REFRESH_US = 16667;
+
 // Presents the back buffer. Headless, it first keeps a copy of the frame, since
-// the offscreen surface is single-buffered and later drawing would show in it.
+// the offscreen surface is single-buffered and later drawing would show in it,
+// then, with a swap interval, waits until the interval's refreshes have passed
+// since the last swap: the render loop leaves the processor to the script
+// thread as it does in a window. A swap that comes late does not wait.
 void swap_buffers(Window window);
 
 // The last presented frame as tightly packed RGB rows, bottom row first.
