@@ -94,12 +94,19 @@ bool set_swap_interval(int interval);
 // The refresh a headless swap interval of 1 waits for, microseconds (60 Hz).
 constexpr int HEADLESS_REFRESH_US = 16667;
 
-// Presents the back buffer. Headless, it first keeps a copy of the frame, since
-// the offscreen surface is single-buffered and later drawing would show in it,
-// then, with a swap interval, waits until the interval's refreshes have passed
+// Presents the back buffer. Headless, the offscreen surface is single-buffered:
+// the frame stays in it until something draws again, and the platform keeps a
+// copy of it when it is first read or when keep_presented_frame is called,
+// whichever comes first. Then, with a swap interval, waits until the interval's refreshes have passed
 // since the last swap: the render loop leaves the processor to the script
 // thread as it does in a window. A swap that comes late does not wait.
 void swap_buffers(Window window);
+
+// Headless: takes the copy of the presented frame now. Whatever draws into the
+// window's buffer between a swap and the next frame (the full-screen bloom's
+// after-swap pass, the lightmap baker) calls it first, so that the drawing
+// never shows in a screenshot. Nothing in a window.
+void keep_presented_frame();
 
 // The last presented frame as tightly packed RGB rows, bottom row first.
 // Headless: the copy kept at the last swap. Windowed: read from the front buffer.
