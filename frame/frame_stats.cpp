@@ -13,9 +13,6 @@
 
 namespace {
 
-// Seconds between the frames whose parts are measured with the GL finished.
-constexpr double SAMPLE_INTERVAL_S = 0.25;
-
 const char* const PART_NAMES[FRAME_PARTS] = {
     "script drain", "updates", "render targets", "scene pass", "shadows and CSG", "transparent pass", "post passes",
     "swap",
@@ -30,20 +27,19 @@ double median_of(std::vector<float> values) {
 
 // Means over a run of frames: the rate over the time they span, and the parts
 // over the sampled ones.
-StatsReport report_of(const std::vector<FrameStats::Frame>& frames, size_t first, size_t end) {
+StatsReport report_of(const FrameStats& stats, size_t first, size_t end) {
+  const std::vector<FrameStats::Frame>& frames = stats.frames();
   StatsReport report;
   if (first >= end) return report;
   report.frames = static_cast<int>(end - first);
-  const FrameStats::Frame& last = frames[end - 1];
-  report.seconds = last.start_s + last.total_ms / 1000.0 - frames[first].start_s;
+  report.seconds = frames[end - 1].start_s + stats.frame_ms(end - 1) / 1000.0 - frames[first].start_s;
   report.fps = report.seconds > 0 ? report.frames / report.seconds : 0.0;
+  report.frame_ms = 1000.0 * report.seconds / report.frames;
   for (size_t i = first; i < end; ++i) {
-    report.frame_ms += frames[i].total_ms;
     if (!frames[i].sampled) continue;
     ++report.sampled;
     for (int p = 0; p < FRAME_PARTS; ++p) report.part_ms[p] += frames[i].part_ms[p];
   }
-  report.frame_ms /= report.frames;
   if (report.sampled > 0)
     for (double& ms : report.part_ms) ms /= report.sampled;
   return report;
@@ -93,10 +89,15 @@ void FrameStats::begin_frame(bool script_done) {
     second_start_ = 0;
     next_sample_ = 0;
   }
+  // The first frame of each second measures the parts; it starts with the GL
+  // idle, so that earlier frames' drawing does not count in it.
   frame_start_ = now_s();
-  script_done_ = script_done;
   sampled_ = frame_start_ >= next_sample_;
-  if (sampled_) next_sample_ = frame_start_ + SAMPLE_INTERVAL_S;
+  if (sampled_) {
+    next_sample_ = second_start_ + 1.0;
+    finish_gl();  // counted in this frame, which the summary leaves out
+  }
+  script_done_ = script_done;
   depth_ = 0;
   std::fill(std::begin(part_ms_), std::end(part_ms_), 0.0f);
 }
@@ -110,7 +111,6 @@ void FrameStats::end_frame(bool drawn) {
     std::copy(std::begin(part_ms_), std::end(part_ms_), frame.part_ms);
     if (printing_) frames_.push_back(frame);
     ++second_frames_;
-    second_frame_ms_ += frame.total_ms;
     if (sampled_) {
       ++second_sampled_;
       for (int p = 0; p < FRAME_PARTS; ++p) second_part_ms_[p] += part_ms_[p];
@@ -126,22 +126,21 @@ void FrameStats::close_second(double now) {
   report.frames = second_frames_;
   report.seconds = now - second_start_;
   report.fps = report.frames / report.seconds;
-  report.frame_ms = second_frames_ > 0 ? second_frame_ms_ / second_frames_ : 0.0;
+  report.frame_ms = second_frames_ > 0 ? 1000.0 * report.seconds / second_frames_ : 0.0;
   report.sampled = second_sampled_;
   for (int p = 0; p < FRAME_PARTS; ++p)
     report.part_ms[p] = second_sampled_ > 0 ? second_part_ms_[p] / second_sampled_ : 0.0;
   second_ = report;
   if (printing_) std::fprintf(stderr, "talpine: %s\n", format_report(report).c_str());
   second_start_ = now;
+  next_sample_ = now;
   second_frames_ = second_sampled_ = 0;
-  second_frame_ms_ = 0;
   std::fill(std::begin(second_part_ms_), std::end(second_part_ms_), 0.0);
 }
 
 void FrameStats::enter(FramePart) {
   if (!timing() || !started_) return;
   if (depth_++ > 0) return;
-  if (sampled_) finish_gl();
   part_start_ = now_s();
 }
 
@@ -152,13 +151,31 @@ void FrameStats::leave(FramePart part) {
   part_ms_[part] += static_cast<float>((now_s() - part_start_) * 1000.0);
 }
 
+void FrameStats::finish_run() {
+  if (!timing() || !started_) return;
+  finish_gl();
+  run_end_ = now_s();
+}
+
+double FrameStats::frame_ms(size_t i) const {
+  if (i + 1 < frames_.size()) return (frames_[i + 1].start_s - frames_[i].start_s) * 1000.0;
+  if (run_end_ >= frames_[i].start_s) return (run_end_ - frames_[i].start_s) * 1000.0;
+  return frames_[i].call_ms;
+}
+
 std::string FrameStats::summary() const {
   if (frames_.empty()) return "";
-  std::vector<float> totals, drawing;
+  // The frames that measured the parts, and the last one, which ends when the
+  // GL has finished, waited for the GL on purpose: left out.
+  auto left_out = [&](size_t i) { return frames_[i].sampled || (i + 1 == frames_.size() && frames_.size() > 1); };
+  std::vector<float> totals(frames_.size(), 0.0f), drawing(frames_.size(), 0.0f), usual, usual_drawing;
   size_t slowest = 0, slowest_drawing = 0;
   for (size_t i = 0; i < frames_.size(); ++i) {
-    totals.push_back(frames_[i].total_ms);
-    drawing.push_back(frames_[i].total_ms - frames_[i].drain_ms);
+    if (left_out(i)) continue;
+    totals[i] = static_cast<float>(frame_ms(i));
+    drawing[i] = totals[i] - frames_[i].drain_ms;
+    usual.push_back(totals[i]);
+    usual_drawing.push_back(drawing[i]);
     if (totals[i] > totals[slowest]) slowest = i;
     if (drawing[i] > drawing[slowest_drawing]) slowest_drawing = i;
   }
@@ -167,16 +184,28 @@ std::string FrameStats::summary() const {
   std::snprintf(line, sizeof line,
                 "talpine: stats: %zu frames, median %.1f ms, slowest %.1f ms (frame %zu, %.1f ms of it the script's "
                 "commands)\n",
-                frames_.size(), median_of(totals), totals[slowest], slowest + 1, frames_[slowest].drain_ms);
+                frames_.size(), median_of(usual), totals[slowest], slowest + 1, frames_[slowest].drain_ms);
   text += line;
+  // Frames the eye notices: over five of the usual ones; the first few named.
+  const double drawing_median = median_of(usual_drawing);
+  size_t stalls = 0;
+  std::string named;
+  for (size_t i = 0; i < drawing.size(); ++i) {
+    if (left_out(i) || drawing[i] <= 5.0 * drawing_median) continue;
+    if (++stalls > 8) continue;
+    char one[48];
+    std::snprintf(one, sizeof one, "%s%zu (%.0f ms)", named.empty() ? ": " : ", ", i + 1, drawing[i]);
+    named += one;
+  }
   std::snprintf(line, sizeof line,
-                "talpine: stats: drawing, without the script's commands: median %.1f ms, slowest %.1f ms (frame %zu)\n",
-                median_of(drawing), drawing[slowest_drawing], slowest_drawing + 1);
-  text += line;
+                "talpine: stats: drawing, without the script's commands: median %.1f ms, slowest %.1f ms (frame %zu), "
+                "%zu frames over 5 x the median",
+                drawing_median, drawing[slowest_drawing], slowest_drawing + 1, stalls);
+  text += line + named + (stalls > 8 ? ", ...\n" : "\n");
   size_t first_done = 0;
   while (first_done < frames_.size() && !frames_[first_done].script_done) ++first_done;
   if (first_done < frames_.size()) {
-    StatsReport after = report_of(frames_, first_done, frames_.size());
+    StatsReport after = report_of(*this, first_done, frames_.size());
     std::snprintf(line, sizeof line, "talpine: stats: after the script ended: %d frames in %.3f s, %s\n",
                   after.frames, after.seconds, format_report(after).c_str());
     text += line;

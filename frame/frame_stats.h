@@ -6,11 +6,13 @@
 // window; at the end --stats prints a summary of the whole run.
 //
 // GL draws asynchronously: left alone, a stage's drawing would be counted in
-// whatever stage next waits for the GL (mostly the swap). So on one sampled
-// frame every quarter second the record finishes the GL work at each part's
-// start and end, and the parts come from those frames only; the frame rate and
-// the frame times come from every frame. Times are real (steady clock)
-// milliseconds, also on the fixed-step clock.
+// whatever stage next waits for the GL (mostly the swap), or in a later frame.
+// So the first frame of each second starts with the GL idle and finishes the
+// GL work at the end of each part, and the parts come from those frames only
+// (the summary's frame times leave them out). A frame's time is the time from its start to the next frame's start, what a
+// viewer sees (the GL's waits included); the run's last frame ends when the GL
+// has finished it. Times are real (steady clock) milliseconds, also on the
+// fixed-step clock.
 //
 // Nothing is timed until --stats or the overlay asks for it. Render thread only.
 #pragma once
@@ -47,7 +49,7 @@ struct StatsReport {
   int frames = 0;              // frames drawn
   double seconds = 0;          // the time they span
   double fps = 0;              // frames / seconds
-  double frame_ms = 0;         // mean time of a drawn frame
+  double frame_ms = 0;         // mean time from one frame's start to the next
   double part_ms[FRAME_PARTS] = {};  // mean over the sampled frames
   int sampled = 0;             // frames the parts come from
 };
@@ -73,6 +75,10 @@ class FrameStats {
   void enter(FramePart part);
   void leave(FramePart part);
 
+  // The end of the run: waits for the GL to finish the last frames, so that
+  // the summary counts them whole.
+  void finish_run();
+
   // The last full second's report (frames 0 before the first).
   const StatsReport& last_second() const { return second_; }
   // The summary --stats prints at the end: every frame, and the frames after
@@ -84,13 +90,16 @@ class FrameStats {
   // One drawn frame, for the summary.
   struct Frame {
     double start_s;   // since the first frame's start
-    float total_ms;   // the run_frame call
+    float call_ms;    // the run_frame call
     float drain_ms;   // of it, the script's commands
     bool script_done;
     bool sampled;
     float part_ms[FRAME_PARTS];
   };
   const std::vector<Frame>& frames() const { return frames_; }
+  // Frame i's time: to the next frame's start, or for the last one to the end
+  // of the run (its own call before finish_run).
+  double frame_ms(size_t i) const;
 
  private:
   double now_s() const;
@@ -111,7 +120,8 @@ class FrameStats {
   // The current second
   double second_start_ = 0;
   int second_frames_ = 0, second_sampled_ = 0;
-  double second_frame_ms_ = 0, second_part_ms_[FRAME_PARTS] = {};
+  double second_part_ms_[FRAME_PARTS] = {};
+  double run_end_ = -1;        // seconds since origin, once finish_run ran
   StatsReport second_;
 
   std::vector<Frame> frames_;  // kept while printing

@@ -148,6 +148,9 @@ int run_main_loop(Engine* engine) {
     if (g_launch.frames >= 0 && done_before && ++frames_after_script >= g_launch.frames) break;
   }
   set_errors_keep_running(false);
-  if (stats.printing()) std::fputs(stats.summary().c_str(), stderr);
+  if (stats.printing()) {
+    stats.finish_run();
+    std::fputs(stats.summary().c_str(), stderr);
+  }
   return frames_drawn;
 }

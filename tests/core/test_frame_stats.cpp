@@ -65,11 +65,11 @@ double parts_sum(const FrameStats::Frame& frame) {
 // pass, so the parts of a frame never add up to more than the frame.
 TEST_F(FrameStatsTest, PartsAreDisjointAndNestedScenesCountInTheirTarget) {
   start_example("render_target", {"checker.png", "monitor.obj", "ring.obj"});
-  draw_sampled(3);
+  draw_sampled(2);
   int with_target = 0;
   for (const FrameStats::Frame& frame : frame_stats().frames()) {
     if (!frame.sampled) continue;
-    EXPECT_LE(parts_sum(frame), frame.total_ms + 0.5);
+    EXPECT_LE(parts_sum(frame), frame.call_ms + 0.5);
     for (float ms : frame.part_ms) EXPECT_GE(ms, 0.0f);
     with_target += frame.part_ms[PART_TARGETS] > 0.0f;
   }
@@ -78,13 +78,13 @@ TEST_F(FrameStatsTest, PartsAreDisjointAndNestedScenesCountInTheirTarget) {
 
 TEST_F(FrameStatsTest, ShadowsAndCsgHaveAPartOfTheirOwn) {
   start_example("shadows", {"checker.png", "crate.obj", "floor.obj"});
-  draw_sampled(4);
+  draw_sampled(2);
   const FrameStats::Frame& last = frame_stats().frames().back();
   bool shadows = false;
   for (const FrameStats::Frame& frame : frame_stats().frames())
     if (frame.sampled && frame.part_ms[PART_SHADOWS_CSG] > 0.0f && frame.part_ms[PART_SCENE] > 0.0f) shadows = true;
   EXPECT_TRUE(shadows);
-  EXPECT_GT(last.total_ms, 0.0f);
+  EXPECT_GT(last.call_ms, 0.0f);
 }
 
 TEST_F(FrameStatsTest, EachSecondMakesAReportAndTheRunASummary) {
@@ -96,7 +96,7 @@ TEST_F(FrameStatsTest, EachSecondMakesAReportAndTheRunASummary) {
   EXPECT_GT(second.frames, 0);
   EXPECT_NEAR(second.fps, second.frames / second.seconds, 1e-6);
   EXPECT_GT(second.sampled, 0);
-  EXPECT_LE(second.sampled, 5);  // a quarter second apart
+  EXPECT_LE(second.sampled, 2);  // the first frame of each second
 
   std::string line = format_report(second);
   EXPECT_NE(line.find(" fps, "), std::string::npos) << line;
