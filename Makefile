@@ -46,18 +46,22 @@ fuzz: deps
 	@cmake --build build-fuzz -j $(JOBS)
 	fuzz/run $(FUZZ_SECONDS)
 
-# Benchmarks, optimised, in their own build folder; prints one table.
-# BENCH_ARGS=--quick gives fewer repetitions.
+# Benchmarks, optimised, in their own build folder; prints one table
+# (bench/RESULTS.md says what each row runs). BENCH_ARGS=--quick gives fewer
+# rounds; BENCH_ARGS=--window runs the program rows in a window where there is
+# a display (with BENCH_GL= to use its GPU instead of llvmpipe).
 .PHONY: bench
 BENCH_BUILD ?= build-bench
 BENCH_JOBS  ?= 2
+BENCH_GL    ?= LIBGL_ALWAYS_SOFTWARE=1
 bench: deps
 	@bash scripts/bench-deps
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTALPINE_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-	@cmake --build $(BENCH_BUILD) -j $(BENCH_JOBS) --target talpine talpine_bench
+	@cmake --build $(BENCH_BUILD) -j $(BENCH_JOBS) --target talpine talpine_bench talpine_peer_gl
 	@mkdir -p $(BENCH_BUILD)/work
-	cd $(BENCH_BUILD) && env -u DISPLAY -u WAYLAND_DISPLAY LIBGL_ALWAYS_SOFTWARE=1 SDL_VIDEODRIVER=offscreen \
-		./bench/talpine_bench work --program=$(CURDIR)/$(BENCH_BUILD)/talpine --demo=$(CURDIR)/demo/Data $(BENCH_ARGS)
+	cd $(BENCH_BUILD) && env $(BENCH_GL) SDL_VIDEODRIVER=offscreen \
+		./bench/talpine_bench work --program=$(CURDIR)/$(BENCH_BUILD)/talpine \
+		--peer=$(CURDIR)/$(BENCH_BUILD)/bench/talpine_peer_gl --demo=$(CURDIR)/demo/Data $(BENCH_ARGS)
 
 # Every build folder the targets above make.
 clean:

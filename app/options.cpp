@@ -8,11 +8,13 @@ const char* usage_text() {
   return "usage: talpine [--data DIR] [--headless] [--size WxH] [--frames N] [--max-frames N]\n"
          "               [--screenshot FILE] [--fixed-step MS] [--seed N]\n"
          "               [--record FILE|DIR [--fps N] [--crf N]] [--start-at SECONDS]\n"
-         "               [--watch] [--help] [--version]\n"
+         "               [--watch] [--no-vsync] [--stats] [--help] [--version]\n"
          "\n"
          "  --data DIR         data folder with script.txt, meshes, images and the font\n"
          "                     (default: Data/ beside the executable)\n"
-         "  --headless         no display needed: offscreen GL, messages printed to stdout\n"
+         "  --headless         no display needed: offscreen GL, messages printed to stdout;\n"
+         "                     frames are paced as a 60 Hz display would pace them (at most\n"
+         "                     60 a second), except on the fixed-step clock and with --no-vsync\n"
          "  --size WxH         initial window and viewport size (default 1200x800)\n"
          "  --frames N         after the script has ended and its commands ran, draw N frames and quit\n"
          "  --max-frames N     quit after N frames, whatever the script is doing\n"
@@ -29,6 +31,9 @@ const char* usage_text() {
          "  --start-at SECONDS on the fixed-step clock: run the script up to that time without\n"
          "                     showing it, then draw and record from there (for splitting a recording)\n"
          "  --watch            reload script.txt whenever it changes, without closing the window\n"
+         "  --no-vsync         swaps do not wait for the display (headless: no 60 Hz pacing)\n"
+         "  --stats            once a second on stderr: frames per second and milliseconds per\n"
+         "                     frame stage; at the end, the run's median and slowest frame\n"
          "  --help             this text\n"
          "  --version          the version\n";
 }
@@ -134,6 +139,10 @@ CommandLineAction parse_command_line(int argc, const char* const* argv, LaunchOp
       options->start_at_ms = seconds * 1000.0;
     } else if (arg == "--watch") {
       options->watch = true;
+    } else if (arg == "--no-vsync") {
+      options->vsync = false;
+    } else if (arg == "--stats") {
+      options->stats = true;
     } else {
       *error = "unknown option '" + arg + "'";
       return CommandLineAction::Error;

@@ -1,5 +1,6 @@
 // The command line: talpine [--data DIR] [--headless] [--size WxH] [--frames N]
-// [--max-frames N] [--screenshot FILE] [--help] [--version]
+// [--max-frames N] [--screenshot FILE] [--fixed-step MS] [--seed N] [--record DIR
+// [--fps N]] [--watch] [--no-vsync] [--stats] [--help] [--version]
 #pragma once
 
 #include <string>

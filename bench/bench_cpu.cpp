@@ -1,6 +1,7 @@
-// CPU figures through Google Benchmark: the interpreter against Lua 5.4, the
-// mesh readers against tinyobjloader and assimp on the same files, the .gfx
-// cache against reading its bytes, and the mesh algorithms at two sizes.
+// Component figures through Google Benchmark, in this process: the mesh
+// readers against tinyobjloader and assimp on the same files, the .gfx cache
+// against reading its bytes, and the mesh algorithms at two sizes. (The
+// script's loop is measured in the running program, bench_program.cpp.)
 #include "bench/bench_cpu.h"
 
 #include <benchmark/benchmark.h>
@@ -9,12 +10,6 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <tiny_obj_loader.h>
-
-extern "C" {
-#include <lauxlib.h>
-#include <lua.h>
-#include <lualib.h>
-}
 
 #include <cstdio>
 #include <map>
@@ -29,55 +24,10 @@ extern "C" {
 #include "mesh/loader_gltf.h"
 #include "mesh/loader_obj.h"
 #include "mesh/object.h"
-#include "script/interpreter.h"
-#include "script/parser.h"
 
 namespace {
 
-const char* const LOOP_SCRIPT =
-    "x = 0;\n"
-    "for (i = 0; i < 10000000; i++) { x = x + i * 0.5 - x / 3; if (x > 1000) { x = x - 1000; } }\n";
-// The same loop as a Lua user writes it: locals and the numeric for.
-const char* const LOOP_LUA =
-    "local x = 0\n"
-    "for i = 0, 9999999 do x = x + i * 0.5 - x / 3; if x > 1000 then x = x - 1000 end end\n"
-    "return x\n";
-
 std::string dir;
-
-void interpreter_loop(benchmark::State& state) {
-  FILE* file = std::tmpfile();
-  std::fputs(LOOP_SCRIPT, file);
-  std::rewind(file);
-  Script script;
-  parse(file, &script);
-  if (script.errors || !script.root) {
-    state.SkipWithError("script did not parse");
-    return;
-  }
-  Interpreter interpreter([](const CommandSlot&, bool) { return 0; });
-  for (auto _ : state) {
-    interpreter.run(script.root);
-    benchmark::DoNotOptimize(script.find("x", nullptr)->value);
-  }
-}
-
-void lua_loop(benchmark::State& state) {
-  lua_State* lua = luaL_newstate();
-  luaL_openlibs(lua);
-  if (luaL_loadstring(lua, LOOP_LUA) != LUA_OK) {
-    state.SkipWithError("lua did not load");
-    lua_close(lua);
-    return;
-  }
-  for (auto _ : state) {
-    lua_pushvalue(lua, -1);
-    lua_pcall(lua, 0, 1, 0);
-    benchmark::DoNotOptimize(lua_tonumber(lua, -1));
-    lua_pop(lua, 1);
-  }
-  lua_close(lua);
-}
 
 void obj_ours(benchmark::State& state) {
   for (auto _ : state) {
@@ -175,29 +125,29 @@ void adjacency(benchmark::State& state) {
 
 void register_cpu_benchmarks(const std::string& work_dir, bool quick) {
   dir = work_dir;
-  int loop_reps = quick ? 3 : 7;
   int load_reps = quick ? 3 : 5;
   auto once = [](benchmark::internal::Benchmark* b, int reps) {
-    b->Iterations(1)->Repetitions(reps)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond)->UseRealTime();
+    b->Iterations(1)->Repetitions(reps)->Unit(benchmark::kMillisecond)->UseRealTime();
   };
-  once(benchmark::RegisterBenchmark("interp/ours", interpreter_loop), loop_reps);
-  once(benchmark::RegisterBenchmark("interp/lua", lua_loop), loop_reps);
   once(benchmark::RegisterBenchmark("obj/ours", obj_ours), load_reps);
   once(benchmark::RegisterBenchmark("obj/tinyobj", obj_tinyobj), load_reps);
   once(benchmark::RegisterBenchmark("obj/assimp", assimp_read, "grid.obj"), load_reps);
+  // The cheap readers' pairs take a fraction of a second a run: more runs
+  // steady their medians on a shared machine.
+  const int cheap_reps = quick ? 5 : 9;
   once(benchmark::RegisterBenchmark("gltf/ours", gltf_ours), load_reps);
-  once(benchmark::RegisterBenchmark("3ds/ours", tds_ours), load_reps);
+  once(benchmark::RegisterBenchmark("3ds/ours", tds_ours), cheap_reps);
   once(benchmark::RegisterBenchmark("3ds/assimp", assimp_read, "grid.3ds"), load_reps);
-  once(benchmark::RegisterBenchmark("gfx/ours", gfx_ours), load_reps);
-  once(benchmark::RegisterBenchmark("gfx/bytes", gfx_bytes), load_reps);
+  once(benchmark::RegisterBenchmark("gfx/ours", gfx_ours), cheap_reps);
+  once(benchmark::RegisterBenchmark("gfx/bytes", gfx_bytes), cheap_reps);
   // Iterations for about 50 ms (normals) and 0.5 s (adjacency) a repetition
   // at either size.
   for (long n : {10000L, 1000000L}) {
     const bool small = n == 10000;
     benchmark::RegisterBenchmark(("normals/" + std::to_string(n)).c_str(), normals)
-        ->Arg(n)->Iterations(small ? 200 : 2)->Repetitions(load_reps)->ReportAggregatesOnly(true)->UseRealTime();
+        ->Arg(n)->Iterations(small ? 200 : 2)->Repetitions(load_reps)->UseRealTime();
     benchmark::RegisterBenchmark(("adjacency/" + std::to_string(n)).c_str(), adjacency)
-        ->Arg(n)->Iterations(small ? 100 : 1)->Repetitions(load_reps)->ReportAggregatesOnly(true)->UseRealTime();
+        ->Arg(n)->Iterations(small ? 100 : 1)->Repetitions(load_reps)->UseRealTime();
   }
 }
 

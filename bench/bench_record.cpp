@@ -40,15 +40,12 @@ double timed_run(const std::string& program, const std::string& demo, const std:
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
-
 }  // namespace
 
-void recording_overhead(const std::string& program, const std::string& demo, const std::string& dir, bool quick) {
+void recording_overhead(const ProgramBench& bench) {
   namespace fs = std::filesystem;
+  const std::string &program = bench.talpine, &demo = bench.demo, &dir = bench.work_dir;
+  const bool quick = bench.quick;
   const std::string video = dir + "/record_bench.mp4", frames = dir + "/record_bench_frames";
   std::vector<double> plain, mp4, png;
   // Rounds of the three runs one after the other, so that each sees the same load.
@@ -68,15 +65,13 @@ void recording_overhead(const std::string& program, const std::string& demo, con
   Row row;
   row.figure = "recording: demo 1280x720, 90 frames, MP4";
   row.reference = "same run, not recording";
-  row.figure_s = median(mp4);
-  row.reference_s = median(plain);
+  row.figure_runs = mp4;
+  row.reference_runs = plain;
   row.scale = 1e3;
-  row.target = "<= 1.25";
-  row.limit = 1.25;
+  row.target = Target::ratio(1.25);
   add_row(row);
   row.figure = "recording: same, PNG frames";
-  row.figure_s = median(png);
-  row.target = "";
-  row.limit = 0;
+  row.figure_runs = png;
+  row.target = {};
   add_row(row);
 }

@@ -3,8 +3,8 @@
 // an MP4 file (held to at most 25 % more) and into PNG frames (reported).
 #pragma once
 
-#include <string>
+#include "bench/bench_program.h"
 
-// Runs the program `program` on the demo folder `demo`, writing into `dir`;
-// adds the rows. `quick`: one round instead of three.
-void recording_overhead(const std::string& program, const std::string& demo, const std::string& dir, bool quick);
+// Runs the program on the demo folder, writing into the work folder; adds the
+// rows. Quick: one round instead of three.
+void recording_overhead(const ProgramBench& bench);

@@ -163,13 +163,13 @@ void register_scaling_benchmarks(int repetitions) {
     const std::string size = std::to_string(n);
     const bool small = n == 10000;
     benchmark::RegisterBenchmark(("water/" + size).c_str(), water_step)
-        ->Arg(n)->Iterations(small ? 100 : 5)->Repetitions(repetitions)->ReportAggregatesOnly(true)->UseRealTime();
+        ->Arg(n)->Iterations(small ? 100 : 5)->Repetitions(repetitions)->UseRealTime();
     benchmark::RegisterBenchmark(("fluid/" + size).c_str(), fluid_step)
-        ->Arg(n)->Iterations(small ? 100 : 5)->Repetitions(repetitions)->ReportAggregatesOnly(true)->UseRealTime();
+        ->Arg(n)->Iterations(small ? 100 : 5)->Repetitions(repetitions)->UseRealTime();
     // About 10 s a repetition at 1,000,000 samples, nearly all of it the
     // fixed-size view averages, whose spread is small: three are enough.
     benchmark::RegisterBenchmark(("gather/" + size).c_str(), gathering)
         ->Arg(n)->Iterations(small ? 10 : 1)->Repetitions(small ? repetitions : std::min(repetitions, 3))
-        ->ReportAggregatesOnly(true)->UseRealTime();
+        ->UseRealTime();
   }
 }

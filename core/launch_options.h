@@ -19,6 +19,8 @@ struct LaunchOptions {
   int crf = -1;               // the video's quality (lower is better); -1: the codec's default here
   double start_at_ms = 0;     // > 0: run up to this engine time unseen, then draw and record (fixed step)
   bool watch = false;         // reload script.txt when it changes on disk
+  bool vsync = true;          // swaps wait for the display (headless: a 60 Hz stand-in, off on the fixed-step clock)
+  bool stats = false;         // frame rate and time per frame stage on standard error, once a second
 };
 
 extern LaunchOptions g_launch;

@@ -6,6 +6,7 @@
 #include "core/engine.h"
 #include "core/view.h"
 #include "platform/gl_api.h"
+#include "platform/platform.h"
 #include "resources/buffer_passes.h"
 #include "resources/render_buffers.h"
 #include "resources/texture_manager.h"
@@ -120,6 +121,7 @@ void cBloom::compositeFullscreen() {
 
 void cBloom::prepareAfterSwap() {
   if (!active || buffer == 0 || fullBuffer == 0) return;
+  platform::keep_presented_frame();  // this pass draws over the presented frame
   MultisampleOff multisampling(engine->window.multisample != 0);
   int width = buffer_width(engine, buffer), height = buffer_height(engine, buffer);
 

@@ -25,6 +25,11 @@ bool start_engine() {
   }
 
   if (!platform::init_video(g_launch.headless)) return false;
+  // Swaps wait for the display, or headless for the platform's 60 Hz stand-in,
+  // so that drawing leaves the script thread its processor. Not when asked,
+  // and not headless on the fixed-step clock, where no one watches in real time.
+  const bool unwatched = g_launch.headless && g_launch.fixed_step_ms > 0.0;
+  engine->window.swap_interval = g_launch.vsync && !unwatched ? 1 : 0;
   const WindowState& window = engine->window;
   WindowRect rect{window.window_y, window.window_x, static_cast<short>(g_launch.height),
                   static_cast<short>(g_launch.width)};

@@ -9,6 +9,7 @@
 #include "core/engine.h"
 #include "core/view.h"
 #include "frame/debug_display.h"
+#include "frame/frame_stats.h"
 #include "frame/scene_pass.h"
 #include "frame/unseen_frames.h"
 #include "mesh/buffer_refresh.h"
@@ -29,6 +30,7 @@ static void draw_scene_and_sprites(Engine* engine) {
 // Every animated element advances on every call, drawn or not, so that timing
 // (measured against `now`) keeps the loop's rate when drawing is paced.
 static void update_step(Engine* engine) {
+  PartTimer timer(PART_UPDATES);
   // Animators, water, fluid surfaces, render-target flip-books and deformers
   // advance here, in the registry's order.
   engine_classes().run_stage(STAGE_UPDATE, engine);
@@ -74,10 +76,12 @@ void adapt_frame_delay(Engine* engine) {
   engine->pacing.frame_time = engine->pacing.now;
 }
 
-int run_frame(Engine* engine) {
+// The frame itself; run_frame brackets it for the frame statistics.
+static int frame_body(Engine* engine) {
   engine->pacing.now = engine_clock_now();
 
   if (engine->scene.script_runner && engine->scene.script_runner->running) {
+    PartTimer timer(PART_DRAIN);
     if (engine_clock_fixed()) wait_for_idle_script(engine->scene.script_runner);
     engine->scene.script_runner->drain([engine](int type, const char* name, const float* args, int32_t* result) {
       return execute_command(engine, type, name, args, result);
@@ -104,33 +108,51 @@ int run_frame(Engine* engine) {
   const ClassRegistry& classes = engine_classes();
 
   // Render-to-texture scene renders, then the glow and bloom pre-passes.
-  classes.run_stage(STAGE_BEFORE_CLEAR, engine);
+  run_timed_stage(classes, STAGE_BEFORE_CLEAR, engine, PART_TARGETS);
 
-  glDrawBuffer(GL_BACK);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  {
+    PartTimer timer(PART_SCENE);
+    glDrawBuffer(GL_BACK);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  }
 
   // The blur background
-  classes.run_stage(STAGE_BACKGROUND, engine);
+  run_timed_stage(classes, STAGE_BACKGROUND, engine, PART_POST);
 
   // The scene and the sprites from the window's camera
   render_view(engine, window_view(engine), draw_scene_and_sprites);
 
   // Glow, bloom and blur composites
-  classes.run_stage(STAGE_COMPOSITE, engine);
+  run_timed_stage(classes, STAGE_COMPOSITE, engine, PART_POST);
 
-  if (engine->fog.fade_on) draw_fade(engine);
-  if (engine->settings.geometry != 0) geometry_pass(engine);
+  {
+    PartTimer timer(PART_POST);
+    if (engine->fog.fade_on) draw_fade(engine);
+    if (engine->settings.geometry != 0) geometry_pass(engine);
+    if (frame_stats().overlay()) draw_stats_overlay(engine);
+  }
 
-  platform::swap_buffers(engine->window.hwnd);
+  {
+    PartTimer timer(PART_SWAP);
+    platform::swap_buffers(engine->window.hwnd);
+  }
 
   // The full-screen bloom's after-swap pass
-  classes.run_stage(STAGE_AFTER_SWAP, engine);
+  run_timed_stage(classes, STAGE_AFTER_SWAP, engine, PART_POST);
 
   clear_objects_dirty(engine);
   count_frame(engine);
   adapt_frame_delay(engine);
   engine_clock_advance_frame();
   return 1;
+}
+
+int run_frame(Engine* engine) {
+  FrameStats& stats = frame_stats();
+  stats.begin_frame(!engine->scene.script_runner || engine->scene.script_runner->finished());
+  int drawn = frame_body(engine);
+  stats.end_frame(drawn != 0);
+  return drawn;
 }
 
 void transparent_pass(Engine* engine) {
@@ -150,7 +172,7 @@ void transparent_pass(Engine* engine) {
 
   // Frustum planes for the flares and particle systems, then each in slot order.
   computeFrustum(engine);
-  engine_classes().run_stage(STAGE_TRANSPARENT, engine);
+  run_timed_stage(engine_classes(), STAGE_TRANSPARENT, engine, PART_TRANSPARENT);
 
   // Restore
   glDepthMask(GL_TRUE);

@@ -8,6 +8,7 @@
 #include "commands/scene_commands.h"
 #include "core/engine.h"
 #include "core/view.h"
+#include "frame/frame_stats.h"
 #include "mesh/object.h"
 #include "resources/screenshot.h"
 
@@ -34,6 +35,13 @@ void step_camera(Engine* engine, float direction) {
   if (engine->input.collide) collide_camera(engine, old);
 }
 
+// One of the keys the camera actions test (the script may rebind them).
+bool camera_key(const Engine* engine, int key) {
+  const InputState& input = engine->input;
+  return key == input.key_dn || key == input.key_up || key == input.key_rt || key == input.key_lf ||
+         key == input.key_shot || key == input.key_quit;
+}
+
 }  // namespace
 
 int window_procedure(const platform::Event& event) {
@@ -54,6 +62,8 @@ int window_procedure(const platform::Event& event) {
     case platform::EventType::KeyDown:
       // Auto-repeated presses step again, so a held key keeps moving.
       key_action(engine, event.key);
+      if (event.key == STATS_OVERLAY_KEY && !event.repeat && engine->input.keybd && !camera_key(engine, event.key))
+        frame_stats().toggle_overlay();
       engine->input.input_state = event.key;
       return 0;
     case platform::EventType::MouseMove:

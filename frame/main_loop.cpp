@@ -13,6 +13,7 @@
 #include "core/exit_status.h"
 #include "core/launch_options.h"
 #include "frame/frame.h"
+#include "frame/frame_stats.h"
 #include "frame/input.h"
 #include "frame/unseen_frames.h"
 #include "media/music.h"
@@ -156,6 +157,9 @@ int run_main_loop(Engine* engine) {
   StartAt start_at;
   ScriptWatch watch(engine);
   set_errors_keep_running(g_launch.watch);
+  FrameStats& stats = frame_stats();
+  stats.reset();
+  stats.set_printing(g_launch.stats);
 
   while (engine->pacing.running) {
     platform::Event event;
@@ -194,6 +198,10 @@ int run_main_loop(Engine* engine) {
     if (g_launch.frames >= 0 && done_before && ++frames_after_script >= g_launch.frames) break;
   }
   set_errors_keep_running(false);
+  if (stats.printing()) {
+    stats.finish_run();
+    std::fputs(stats.summary().c_str(), stderr);
+  }
   if (recorder && !recorder->finish()) note_script_error();  // the exit status reports the lost frames
   return frames_drawn;
 }

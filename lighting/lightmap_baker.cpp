@@ -435,6 +435,8 @@ void calcLightmaps(cRadio* radio) {
   platform::set_wait_cursor();
   std::lock_guard<std::recursive_mutex> held(radio->lock);
   make_engine_current();
+  // The views may be drawn in the window's buffer, over the presented frame.
+  platform::keep_presented_frame();
 
   // Sizes the views and lightmaps cannot have are not baked at all.
   GLint largest = 0;

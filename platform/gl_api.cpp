@@ -36,6 +36,10 @@ static bool load_proc(Pointer* pointer, const char* name) {
   return *pointer != nullptr;
 }
 
+bool anisotropy_cost_unbounded(const char* renderer) {
+  return renderer && (std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe"));
+}
+
 bool has_extension(const char* name) {
   const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
   return extensions && std::strstr(extensions, name) != nullptr;
@@ -85,6 +89,12 @@ GlCapabilities load_gl_api() {
     load_proc(&glClientActiveTextureARB_, "glClientActiveTextureARB");
   }
   found.anisotropic = has_extension("GL_EXT_texture_filter_anisotropic");
+  if (found.anisotropic) {
+    GLfloat most = 1.0f;
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &most);
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    found.anisotropy_limit = anisotropy_cost_unbounded(renderer) ? 1.0f : (most > 1.0f ? most : 1.0f);
+  }
   found.compiled_arrays = has_extension("GL_EXT_compiled_vertex_array");
   if (found.compiled_arrays) {
     load_proc(&glLockArraysEXT_, "glLockArraysEXT");

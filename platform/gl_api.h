@@ -43,6 +43,10 @@ struct GlCapabilities {
   // 3 units, GL_ARB_multitexture and GL_ARB_texture_env_combine: the engine's minimum.
   bool multitexture = false;
   bool anisotropic = false;            // GL_EXT_texture_filter_anisotropic
+  // The largest GL_TEXTURE_MAX_ANISOTROPY_EXT worth setting: the
+  // implementation's maximum, or 1 (off) where anisotropic filtering has no
+  // bounded cost (see anisotropy_cost_unbounded); 1 without the extension.
+  float anisotropy_limit = 1.0f;
   bool compiled_arrays = false;        // GL_EXT_compiled_vertex_array
   bool framebuffer_object = false;     // GL_EXT_framebuffer_object, every entry point found
   bool pixel_buffer_object = false;    // GL_ARB/EXT_pixel_buffer_object, the buffer entry points and mapping
@@ -54,6 +58,13 @@ struct GlCapabilities {
 GlCapabilities load_gl_api();
 // The capabilities found by the last load_gl_api.
 const GlCapabilities& gl_capabilities();
+
+// Whether the renderer named by GL_RENDERER filters anisotropically by walking
+// the whole footprint of a pixel in texels (Mesa's software rasterisers): at a
+// grazing angle over a repeated texture, where even the smallest mipmap level
+// is covered many times over, one pixel then reads thousands of texels and a
+// frame takes tens of seconds. GPUs bound the samples by the anisotropy.
+bool anisotropy_cost_unbounded(const char* renderer);
 
 // Whether the extension string holds `name` as a substring.
 bool has_extension(const char* name);

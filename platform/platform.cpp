@@ -14,6 +14,8 @@
 
 #include <GL/gl.h>
 
+#include "platform/gl_api.h"
+
 namespace platform {
 
 namespace {
@@ -26,6 +28,10 @@ Uint32 close_event_type = 0;  // our own event: a close request posted by the en
 std::vector<uint8_t> presented_rgb;
 int presented_width = 0;
 int presented_height = 0;
+bool presented_pending = false;  // the drawing buffer still holds the frame, not yet copied
+// Headless: the swap interval and the earliest time of the next swap.
+int headless_swap_interval = 0;
+std::chrono::steady_clock::time_point next_headless_refresh;
 
 SwapObserver swap_observer = nullptr;
 void* swap_observer_context = nullptr;
@@ -143,6 +149,9 @@ void post_close() {
 
 bool init_video(bool headless) {
   headless_mode = headless;
+  headless_swap_interval = 0;
+  presented_pending = false;
+  presented_width = presented_height = 0;
   if (headless) set_print_messages(true);
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
   if (headless) {
@@ -238,7 +247,38 @@ void delete_context(GLContext context) {
 
 void* gl_proc_address(const char* name) { return SDL_GL_GetProcAddress(name); }
 
-bool set_swap_interval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
+bool set_swap_interval(int interval) {
+  if (headless_mode) {
+    headless_swap_interval = interval > 0 ? interval : 0;
+    return true;
+  }
+  return SDL_GL_SetSwapInterval(interval) == 0;
+}
+
+// Headless: reads the drawing buffer, which holds the presented frame until
+// something draws again, into the kept copy.
+static void copy_presented_frame() {
+  presented_pending = false;
+  if (presented_width <= 0 || presented_height <= 0) return;
+  presented_rgb.resize(static_cast<size_t>(presented_width) * presented_height * 3);
+  GLint read_buffer = 0, pack_alignment = 0, framebuffer = 0;
+  if (glBindFramebufferEXT_) {
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
+    if (framebuffer != 0) glBindFramebufferEXT_(GL_FRAMEBUFFER_EXT, 0);
+  }
+  glGetIntegerv(GL_READ_BUFFER, &read_buffer);
+  glGetIntegerv(GL_PACK_ALIGNMENT, &pack_alignment);
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, presented_width, presented_height, GL_RGB, GL_UNSIGNED_BYTE, presented_rgb.data());
+  glPixelStorei(GL_PACK_ALIGNMENT, pack_alignment);
+  glReadBuffer(static_cast<GLenum>(read_buffer));
+  if (framebuffer != 0) glBindFramebufferEXT_(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(framebuffer));
+}
+
+void keep_presented_frame() {
+  if (headless_mode && presented_pending) copy_presented_frame();
+}
 
 void set_swap_observer(SwapObserver observer, void* context) {
   swap_observer = observer;
@@ -252,29 +292,33 @@ void swap_buffers(Window window) {
   int width = 0, height = 0;
   SDL_GL_GetDrawableSize(window, &width, &height);
   if (headless_mode) {
-    if (width > 0 && height > 0) {
-      presented_rgb.resize(static_cast<size_t>(width) * height * 3);
-      GLint read_buffer = 0, pack_alignment = 0;
-      glGetIntegerv(GL_READ_BUFFER, &read_buffer);
-      glGetIntegerv(GL_PACK_ALIGNMENT, &pack_alignment);
-      glReadBuffer(GL_BACK);
-      glPixelStorei(GL_PACK_ALIGNMENT, 1);
-      glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, presented_rgb.data());
-      glPixelStorei(GL_PACK_ALIGNMENT, pack_alignment);
-      glReadBuffer(static_cast<GLenum>(read_buffer));
-      presented_width = width;
-      presented_height = height;
-    }
+    // The copy is taken when first asked for, or before drawing between
+    // frames: reading back at every swap would make the program wait for each
+    // frame's drawing to finish before it could send the next. A recording
+    // asks for every frame, so it is taken now.
+    presented_width = width;
+    presented_height = height;
+    presented_pending = width > 0 && height > 0;
+    if (swap_observer) keep_presented_frame();
   }
   if (swap_observer && width > 0 && height > 0)
     swap_observer(swap_observer_context, width, height, headless_mode ? presented_rgb.data() : nullptr);
   SDL_GL_SwapWindow(window);
+  if (headless_mode && headless_swap_interval > 0) {
+    auto now = std::chrono::steady_clock::now();
+    if (now < next_headless_refresh) {
+      std::this_thread::sleep_until(next_headless_refresh);
+      now = next_headless_refresh;
+    }
+    next_headless_refresh = now + std::chrono::microseconds(HEADLESS_REFRESH_US) * headless_swap_interval;
+  }
 }
 
 bool read_presented_frame(int x, int y, int width, int height, std::vector<uint8_t>* rgb) {
   if (width <= 0 || height <= 0 || x < 0 || y < 0) return false;
   rgb->assign(static_cast<size_t>(width) * height * 3, 0);
   if (headless_mode) {
+    keep_presented_frame();
     if (x + width > presented_width || y + height > presented_height) return false;
     for (int row = 0; row < height; ++row) {
       const uint8_t* src = presented_rgb.data() + ((static_cast<size_t>(y) + row) * presented_width + x) * 3;

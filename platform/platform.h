@@ -87,12 +87,28 @@ void release_current();
 void delete_context(GLContext context);
 
 void* gl_proc_address(const char* name);
+// Swaps wait for `interval` display refreshes (0: never). Headless there is no
+// display, so the platform stands in for one refreshing 60 times a second.
 bool set_swap_interval(int interval);
 
-// Presents the back buffer. Headless, it first keeps a copy of the frame, since
-// the offscreen surface is single-buffered and later drawing would show in it.
-// Before presenting, the swap observer (when set) sees the finished frame.
+// The refresh a headless swap interval of 1 waits for, microseconds (60 Hz).
+constexpr int HEADLESS_REFRESH_US = 16667;
+
+// Presents the back buffer. Headless, the offscreen surface is single-buffered:
+// the frame stays in it until something draws again, and the platform keeps a
+// copy of it when it is first read, when keep_presented_frame is called or,
+// with a swap observer, at once. Before presenting, the swap observer (when
+// set) sees the finished frame. Then, with a swap interval, headless waits
+// until the interval's refreshes have passed since the last swap: the render
+// loop leaves the processor to the script thread as it does in a window. A
+// swap that comes late does not wait.
 void swap_buffers(Window window);
+
+// Headless: takes the copy of the presented frame now. Whatever draws into the
+// window's buffer between a swap and the next frame (the full-screen bloom's
+// after-swap pass, the lightmap baker) calls it first, so that the drawing
+// never shows in a screenshot. Nothing in a window.
+void keep_presented_frame();
 
 // Called by swap_buffers with the finished frame still in the back buffer (and
 // the context current), before it is presented: the recorder's read-back.

@@ -15,6 +15,7 @@
 #include "core/window.h"
 #include "media/music.h"
 #include "mesh/object.h"
+#include "platform/gl_api.h"
 #include "platform/platform.h"
 
 // ---- the table --------------------------------------------------------------
@@ -259,8 +260,11 @@ void uploadTexture(Engine* engine, const uint8_t* pixels, int internal_format, u
   // filters of the normalised mode
   if (filter.min_filter != 0) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter.min_filter);
   if (filter.mag_filter != 0) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter.mag_filter);
+  // The renderer's limit caps the mode's anisotropy: on a software renderer
+  // that means none, since its filter's cost grows with the footprint.
   if (filter.anisotropy > 0.0f)
-    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, filter.anisotropy);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT,
+                    std::min(filter.anisotropy, gl_capabilities().anisotropy_limit));
 
   // environment and row alignment: an odd width cannot be 2-aligned
   glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);

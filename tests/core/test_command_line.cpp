@@ -33,6 +33,8 @@ TEST(CommandLine, HelpVersionAndBadOptions) {
   RunResult help = run_talpine_raw(data, {"--help"}, {});
   EXPECT_EQ(help.exit_status, 0);
   EXPECT_NE(help.output.find("--screenshot FILE"), std::string::npos);
+  EXPECT_NE(help.output.find("paced as a 60 Hz display"), std::string::npos) << help.output;
+  EXPECT_NE(help.output.find("--stats"), std::string::npos);
   RunResult version = run_talpine_raw(data, {"--version"}, {});
   EXPECT_EQ(version.exit_status, 0);
   EXPECT_EQ(version.output, "talpine 2.02\n");
@@ -65,4 +67,12 @@ TEST(CommandLine, ParsesEveryOption) {
   EXPECT_EQ(options.frames, 5);
   EXPECT_EQ(options.max_frames, 9);
   EXPECT_EQ(options.screenshot, "s.png");
+  EXPECT_TRUE(options.vsync);
+  EXPECT_FALSE(options.stats);
+
+  LaunchOptions more;
+  const char* argv2[] = {"talpine", "--no-vsync", "--stats"};
+  ASSERT_EQ(parse_command_line(3, argv2, &more, &error), CommandLineAction::Run) << error;
+  EXPECT_FALSE(more.vsync);
+  EXPECT_TRUE(more.stats);
 }

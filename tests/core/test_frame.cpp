@@ -8,6 +8,7 @@
 #include "frame/frame.h"
 #include "frame/input.h"
 #include "frame/main_loop.h"
+#include "platform/platform.h"
 #include "resources/fade.h"
 #include "tests/support/gl_fixture.h"
 
@@ -149,6 +150,34 @@ TEST_F(Frame, TheWindowViewRotatesThenTranslates) {
   EXPECT_NEAR(drawn_under[12], -5.0f, 1e-4);
   EXPECT_NEAR(drawn_under[14], 0.0f, 1e-4);
   EXPECT_NEAR(drawn_under[0], 0.0f, 1e-5);
+}
+
+// Headless, the presented frame stays in the single-buffered surface until
+// something draws again: the first read, or keep_presented_frame before
+// drawing between frames, copies it, and drawing after that never shows.
+TEST_F(Frame, ThePresentedFrameIsKeptWhenReadOrBeforeDrawingOverIt) {
+  start();
+  auto clear_to = [](float r, float g, float b) {
+    glClearColor(r, g, b, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+  };
+  int r, g, b;
+  clear_to(1, 0, 0);
+  platform::swap_buffers(engine->window.hwnd);
+  presented_pixel(10, 10, &r, &g, &b);  // read straight after the swap
+  EXPECT_EQ(r, 255);
+  clear_to(0, 1, 0);  // drawn over, after the read
+  presented_pixel(10, 10, &r, &g, &b);
+  EXPECT_EQ(r, 255);
+  EXPECT_EQ(g, 0);
+
+  clear_to(0, 0, 1);
+  platform::swap_buffers(engine->window.hwnd);
+  platform::keep_presented_frame();  // as the after-swap pass and the baker do
+  clear_to(0, 1, 0);
+  presented_pixel(10, 10, &r, &g, &b);
+  EXPECT_EQ(b, 255);
+  EXPECT_EQ(g, 0);
 }
 
 using MainLoop = EngineTest;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "mesh/byte_reader.h"
 #include "mesh/loader_3ds.h"
 #include "mesh/loader_obj.h"
 #include "resources/texture_manager.h"
@@ -58,6 +59,34 @@ struct Loaders : ::testing::Test {
 };
 
 // ---- OBJ --------------------------------------------------------------------
+
+// Whole files: a regular file from where it stands to its end, sized once; a
+// pipe, whose size is unknown, chunk by chunk.
+TEST(WholeFile, RegularFilesFromTheirPositionAndPipesToTheirEnd) {
+  DataFolder data;
+  std::string bytes;
+  for (int i = 0; i < 200000; ++i) bytes.push_back(static_cast<char>(i * 7 % 251));
+  data.write("big.bin", bytes);
+  data.write("empty.bin", "");
+  FILE* file = std::fopen((data.path() + "big.bin").c_str(), "rb");
+  ASSERT_TRUE(file);
+  std::vector<uint8_t> all = read_whole_file(file);
+  EXPECT_EQ(std::string(all.begin(), all.end()), bytes);
+  std::fseek(file, 1000, SEEK_SET);
+  std::vector<uint8_t> rest = read_whole_file(file);
+  EXPECT_EQ(std::string(rest.begin(), rest.end()), bytes.substr(1000));
+  std::fclose(file);
+
+  file = std::fopen((data.path() + "empty.bin").c_str(), "rb");
+  EXPECT_TRUE(read_whole_file(file).empty());
+  std::fclose(file);
+
+  FILE* pipe = popen(("cat '" + data.path() + "big.bin'").c_str(), "r");
+  ASSERT_TRUE(pipe);
+  std::vector<uint8_t> piped = read_whole_file(pipe);
+  pclose(pipe);
+  EXPECT_EQ(std::string(piped.begin(), piped.end()), bytes);
+}
 
 TEST_F(Loaders, ObjBlocksBecomeRebasedPartsWithTheListedColours) {
   cObject* o = obj_text(

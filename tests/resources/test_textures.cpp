@@ -8,6 +8,7 @@
 
 #include "core/engine.h"
 #include "mesh/object.h"
+#include "platform/gl_api.h"
 #include "resources/render_buffers.h"
 #include "resources/texture_manager.h"
 #include "tests/resources/image_files.h"
@@ -287,6 +288,43 @@ TEST_F(Textures, FilterModesEndInTheirGlParameters) {
   GLint env = 0;
   glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env);
   EXPECT_EQ(env, GL_MODULATE);
+}
+
+TEST(TextureFilters, SoftwareRenderersAreTheOnesWhoseAnisotropyHasNoBound) {
+  EXPECT_TRUE(anisotropy_cost_unbounded("llvmpipe (LLVM 15.0.6, 256 bits)"));
+  EXPECT_TRUE(anisotropy_cost_unbounded("softpipe"));
+  EXPECT_FALSE(anisotropy_cost_unbounded("NVIDIA GeForce RTX 3060/PCIe/SSE2"));
+  EXPECT_FALSE(anisotropy_cost_unbounded("AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49)"));
+  EXPECT_FALSE(anisotropy_cost_unbounded("Mesa Intel(R) UHD Graphics 620 (KBL GT2)"));
+  EXPECT_FALSE(anisotropy_cost_unbounded(nullptr));
+}
+
+// Under llvmpipe an anisotropic mode uploads with anisotropy 1: the mode's
+// mipmaps and filters stay, the walk over the footprint does not happen. The
+// engine's settings keep what the script asked for.
+TEST_F(Textures, AnisotropicModesStayWithinTheRenderersLimit) {
+  start();
+  ASSERT_TRUE(anisotropy_cost_unbounded(reinterpret_cast<const char*>(glGetString(GL_RENDERER))))
+      << "these tests run on llvmpipe";
+  EXPECT_FLOAT_EQ(gl_capabilities().anisotropy_limit, 1.0f);
+  ASSERT_TRUE(write_image(data->path() + "a.png", 64, 64, 24, 1, 1, 1));
+  ASSERT_TRUE(write_image(data->path() + "b.png", 64, 64, 24, 1, 1, 1));
+  auto anisotropy_of = [&](int slot) {
+    GLfloat value = 0.0f;
+    glBindTexture(GL_TEXTURE_2D, engine->resources.textures[slot].glName);
+    glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &value);
+    return value;
+  };
+  engine->settings.anisotropy = 16;
+  setTextureFilter(engine, 6);
+  int a = loadTexture(engine, "a", GL_REPEAT);
+  EXPECT_FLOAT_EQ(anisotropy_of(a), 1.0f);
+  GLint min = 0;
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min);
+  EXPECT_EQ(min, GL_LINEAR_MIPMAP_LINEAR);
+  setTextureFilter(engine, 3);  // anisotropy 2 without mipmaps
+  EXPECT_FLOAT_EQ(anisotropy_of(loadTexture(engine, "b", GL_REPEAT)), 1.0f);
+  EXPECT_EQ(engine->settings.anisotropy, 16);
 }
 
 TEST_F(Textures, OddWidthUploadUsesByteAlignment) {
