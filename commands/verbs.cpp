@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "resources/texture_manager.h"
 #include "script/command_ring.h"
+#include "script/messages.h"
 
 namespace {
 
@@ -229,6 +230,9 @@ int verb_load(const CommandContext& context, const char* name, const CommandArgs
     case LoadKind::NotFound:
       break;
   }
+  // Unrecognised, as described; the diagnostic says what was looked for where.
+  note_command_failure("load: no file for '" + std::string(name) + "' in " + engine->paths.data_path +
+                       " (tried " + loadProbeNames(name) + ")");
   return 1;
 }
 

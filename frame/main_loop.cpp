@@ -24,6 +24,12 @@ namespace {
 // every command it posted has run.
 bool script_done(const Engine* engine) { return !engine->scene.script_runner || engine->scene.script_runner->finished(); }
 
+// The script met `exit` and every command it posted before has run.
+bool script_exited(const Engine* engine) {
+  const ScriptRunner* runner = engine->scene.script_runner;
+  return runner && runner->exited() && runner->finished();
+}
+
 // ---- recording ----
 
 bool make_folder(const std::string& path) {
@@ -140,6 +146,9 @@ int run_main_loop(Engine* engine) {
     if (!run_frame(engine)) continue;
     ++frames_drawn;
     if (recording) record_frame(frames_drawn, frame_time);
+    // After `exit`, the frame that shows the last commands is the last one;
+    // then the normal shut-down.
+    if (script_exited(engine)) break;
     if (g_launch.max_frames >= 0 && frames_drawn >= g_launch.max_frames) break;
     if (g_launch.frames >= 0 && done_before && ++frames_after_script >= g_launch.frames) break;
   }

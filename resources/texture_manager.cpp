@@ -298,16 +298,30 @@ void loadMaterialTextures(cObject* object, int part, int group, const char* name
   }
 }
 
+namespace {
+
+const struct {
+  const char* extension;
+  LoadKind kind;
+} LOAD_PROBES[] = {
+    {"gfx", LoadKind::Mesh},          {"3ds", LoadKind::Mesh},          {"obj", LoadKind::Mesh},
+    {"png", LoadKind::Texture},       {"jpg", LoadKind::Texture},       {"vp", LoadKind::VertexProgram},
+    {"fp", LoadKind::FragmentProgram},
+};
+
+}  // namespace
+
 LoadKind classifyLoadFile(const Engine* engine, const char* name) {
-  static const struct {
-    const char* extension;
-    LoadKind kind;
-  } probes[] = {
-      {"gfx", LoadKind::Mesh},          {"3ds", LoadKind::Mesh},          {"obj", LoadKind::Mesh},
-      {"png", LoadKind::Texture},       {"jpg", LoadKind::Texture},       {"vp", LoadKind::VertexProgram},
-      {"fp", LoadKind::FragmentProgram},
-  };
-  for (const auto& probe : probes)
+  for (const auto& probe : LOAD_PROBES)
     if (file_exists(data_file(engine, name, probe.extension))) return probe.kind;
   return LoadKind::NotFound;
+}
+
+std::string loadProbeNames(const char* name) {
+  std::string names;
+  for (const auto& probe : LOAD_PROBES) {
+    if (!names.empty()) names += ", ";
+    names += std::string(name) + "." + probe.extension;
+  }
+  return names;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 struct Engine;
 struct cObject;
@@ -65,6 +66,8 @@ void setTextureFilter(Engine* engine, int mode);
 void loadMaterialTextures(cObject* object, int part, int group, const char* name);
 
 LoadKind classifyLoadFile(const Engine* engine, const char* name);
+// The file names classifyLoadFile tries for `name`, in order, comma-separated.
+std::string loadProbeNames(const char* name);
 
 // 64, 128, ..., 4096: the largest not above n (64 for anything smaller).
 int floorPowerOfTwo(int n);

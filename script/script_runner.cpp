@@ -56,4 +56,6 @@ bool ScriptRunner::drain(const CommandExecutor& execute) {
 
 bool ScriptRunner::idle() const { return thread_.idle(); }
 
+bool ScriptRunner::exited() const { return thread_.exited(); }
+
 bool ScriptRunner::finished() const { return !thread_.started() || thread_.finished(); }
