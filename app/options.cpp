@@ -7,7 +7,7 @@
 const char* usage_text() {
   return "usage: talpine [--data DIR] [--headless] [--size WxH] [--frames N] [--max-frames N]\n"
          "               [--screenshot FILE] [--fixed-step MS] [--seed N] [--record DIR [--fps N]]\n"
-         "               [--watch] [--help] [--version]\n"
+         "               [--watch] [--check] [--help] [--version]\n"
          "\n"
          "  --data DIR         data folder with script.txt, meshes, images and the font\n"
          "                     (default: Data/ beside the executable)\n"
@@ -18,11 +18,15 @@ const char* usage_text() {
          "  --screenshot FILE  at a normal shut-down, write the last frame as a PNG\n"
          "  --fixed-step MS    the engine clock moves MS per drawn frame and the script runs in\n"
          "                     lock-step with the frames: the same script gives the same frames\n"
-         "  --seed N           random seed on the fixed-step clock (default 1)\n"
+         "  --seed N           seed of `random` and of the effects: the same on every run\n"
+         "                     (on the fixed-step clock 1 unless given; else the time)\n"
          "  --record DIR       write every drawn frame as DIR/frame000001.png ... (implies\n"
-         "                     --fixed-step 1000/FPS)\n"
+         "                     --fixed-step 1000/FPS); without --frames or --max-frames it\n"
+         "                     ends one frame after the script ends\n"
          "  --fps N            frames per second of --record (default 60)\n"
          "  --watch            reload script.txt whenever it changes, without closing the window\n"
+         "  --check            only parse script.txt and report its errors and warnings on\n"
+         "                     standard error (FILE:LINE:COLUMN); exit 0 when it has no error\n"
          "  --help             this text\n"
          "  --version          the version\n";
 }
@@ -50,6 +54,7 @@ static bool parse_size(const char* text, int* width, int* height) {
 }
 
 CommandLineAction parse_command_line(int argc, const char* const* argv, LaunchOptions* options, std::string* error) {
+  bool check = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](const char** out) {
@@ -101,6 +106,7 @@ CommandLineAction parse_command_line(int argc, const char* const* argv, LaunchOp
         return CommandLineAction::Error;
       }
       options->seed = static_cast<uint32_t>(seed);
+      options->seed_given = true;
     } else if (arg == "--record") {
       if (!value(&text)) return CommandLineAction::Error;
       options->record_dir = text;
@@ -112,14 +118,18 @@ CommandLineAction parse_command_line(int argc, const char* const* argv, LaunchOp
       }
     } else if (arg == "--watch") {
       options->watch = true;
+    } else if (arg == "--check") {
+      check = true;
     } else {
       *error = "unknown option '" + arg + "'";
       return CommandLineAction::Error;
     }
   }
   // A recording plays on the fixed-step clock of its frame rate, unless a step
-  // was given outright.
+  // was given outright, and without a length of its own it ends with the
+  // script: one frame more once the script has ended and its commands ran.
   if (!options->record_dir.empty() && options->fixed_step_ms <= 0.0)
     options->fixed_step_ms = 1000.0 / options->record_fps;
-  return CommandLineAction::Run;
+  if (!options->record_dir.empty() && options->frames < 0 && options->max_frames < 0) options->frames = 1;
+  return check ? CommandLineAction::Check : CommandLineAction::Run;
 }
