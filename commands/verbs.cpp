@@ -236,6 +236,17 @@ int verb_load(const CommandContext& context, const char* name, const CommandArgs
   return 1;
 }
 
+const char* verb_keyword(int type_code, int index) {
+  std::span<const Keyword<VerbHandler>> table;
+  switch (type_code) {
+    case CMD_NEW: table = NEW_CLASSES; break;
+    case CMD_DELETE: table = DELETE_CLASSES; break;
+    case CMD_STATUS: table = STATUS_QUERIES; break;
+    default: return nullptr;
+  }
+  return index >= 0 && static_cast<size_t>(index) < table.size() ? table[index].keyword : nullptr;
+}
+
 int verb_delete(const CommandContext& context, const char* name, const CommandArgs& args, int32_t* result) {
   return run_verb(DELETE_CLASSES, context, name, args, result);
 }
