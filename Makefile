@@ -85,6 +85,7 @@ EXAMPLE_ASSETS_fluid = grid:pool.3ds
 EXAMPLE_ASSETS_skybox = sky:sky.jpg torus:ring.obj
 EXAMPLE_ASSETS_labels = box:crate.obj
 EXAMPLE_ASSETS_keyframes = sphere:ball.obj plane:floor.obj checker:checker.png
+EXAMPLE_ASSETS_camera = sphere:ball.obj plane:floor.obj checker:checker.png box:crate.obj
 EXAMPLE_ASSETS_deformers = box:crate.obj
 EXAMPLE_ASSETS_glow = torus:ring.obj hot:hot.png
 EXAMPLE_ASSETS_bloom = sphere:ball.obj plane:floor.obj
