@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build demo check check-sanitize fuzz clean
+.PHONY: deps configure build demo check check-sanitize fuzz clean editors
 
 deps:
 	@bash scripts/deps
@@ -14,7 +14,9 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+# The demo needs the program only (its assets are committed), not the tests.
+demo: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target talpine
 	$(BUILD)/talpine --data demo/Data
 
 check: build
@@ -88,6 +90,7 @@ EXAMPLE_ASSETS_fluid = grid:pool.3ds
 EXAMPLE_ASSETS_skybox = sky:sky.jpg torus:ring.obj
 EXAMPLE_ASSETS_labels = box:crate.obj
 EXAMPLE_ASSETS_keyframes = sphere:ball.obj plane:floor.obj checker:checker.png
+EXAMPLE_ASSETS_camera = sphere:ball.obj plane:floor.obj checker:checker.png box:crate.obj
 EXAMPLE_ASSETS_deformers = box:crate.obj
 EXAMPLE_ASSETS_glow = torus:ring.obj hot:hot.png
 EXAMPLE_ASSETS_bloom = sphere:ball.obj plane:floor.obj
@@ -97,6 +100,13 @@ EXAMPLE_ASSETS_language = sphere:ball.obj
 EXAMPLE_ASSETS_lightmap = room:room.3ds=checker.png sphere:ball.obj checker:checker.png lambert:lambert.png
 EXAMPLES = $(patsubst EXAMPLE_ASSETS_%,%,$(filter EXAMPLE_ASSETS_%,$(.VARIABLES)))
 
-assets: build
+assets: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target asset_tool
 	$(ASSET_TOOL) demo/Data $(DEMO_ASSETS)
 	$(foreach e,$(EXAMPLES),mkdir -p examples/$(e)/Data && $(ASSET_TOOL) examples/$(e)/Data $(EXAMPLE_ASSETS_$(e)) && ) true
+
+# The editor files (editors/vscode, editors/vim) from the engine's keyword and
+# command tables; committed, and checked by tests/tools.
+editors: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target syntax_gen
+	$(BUILD)/tools/syntax_gen editors

@@ -8,6 +8,19 @@
 #include "frame/main_loop.h"
 #include "frame/presented_frame.h"
 #include "platform/platform.h"
+#include "script/script_check.h"
+
+// The data folder as start-up forms it: --data, else Data/ beside the executable.
+static std::string data_folder() {
+  std::string folder = g_launch.data_dir;
+  if (folder.empty()) {
+    std::string executable = platform::executable_path();
+    folder = executable.substr(0, executable.rfind('/') + 1) + "Data/";
+  } else if (folder.back() != '/') {
+    folder += '/';
+  }
+  return folder;
+}
 
 int main(int argc, char** argv) {
   std::string error;
@@ -21,12 +34,15 @@ int main(int argc, char** argv) {
     case CommandLineAction::Error:
       std::fprintf(stderr, "talpine: %s\n%s", error.c_str(), usage_text());
       return 1;
+    case CommandLineAction::Check:
+      return check_script_file(data_folder() + "script.txt");
     case CommandLineAction::Run:
       break;
   }
 
   if (!start_engine()) {
-    std::fprintf(stderr, "talpine: cannot open the window and its OpenGL context\n");
+    const std::string& why = platform::video_error();
+    std::fprintf(stderr, "talpine: %s\n", why.empty() ? "cannot open the window and its OpenGL context" : why.c_str());
     stop_engine();
     return 1;
   }

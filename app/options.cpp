@@ -8,7 +8,7 @@ const char* usage_text() {
   return "usage: talpine [--data DIR] [--headless] [--size WxH] [--frames N] [--max-frames N]\n"
          "               [--screenshot FILE] [--fixed-step MS] [--seed N]\n"
          "               [--record FILE|DIR [--fps N] [--crf N]] [--start-at SECONDS]\n"
-         "               [--watch] [--no-vsync] [--stats] [--help] [--version]\n"
+         "               [--watch] [--no-vsync] [--stats] [--check] [--help] [--version]\n"
          "\n"
          "  --data DIR         data folder with script.txt, meshes, images and the font\n"
          "                     (default: Data/ beside the executable)\n"
@@ -21,10 +21,12 @@ const char* usage_text() {
          "  --screenshot FILE  at a normal shut-down, write the last frame as a PNG\n"
          "  --fixed-step MS    the engine clock moves MS per drawn frame and the script runs in\n"
          "                     lock-step with the frames: the same script gives the same frames\n"
-         "  --seed N           random seed on the fixed-step clock (default 1)\n"
+         "  --seed N           seed of `random` and of the effects: the same on every run\n"
+         "                     (on the fixed-step clock 1 unless given; else the time)\n"
          "  --record FILE      encode every drawn frame and the music into a video file\n"
          "                     (.mp4, .mkv: H.264 and AAC; .webm: VP9 and Opus); implies\n"
-         "                     --fixed-step 1000/FPS\n"
+         "                     --fixed-step 1000/FPS; without --frames or --max-frames it\n"
+         "                     ends one frame after the script ends\n"
          "  --record DIR       the same as PNG files DIR/frame000001.png ...\n"
          "  --fps N            frames per second of --record (default 60)\n"
          "  --crf N            video quality, lower is better (default 20 for H.264, 31 for VP9)\n"
@@ -34,6 +36,8 @@ const char* usage_text() {
          "  --no-vsync         swaps do not wait for the display (headless: no 60 Hz pacing)\n"
          "  --stats            once a second on stderr: frames per second and milliseconds per\n"
          "                     frame stage; at the end, the run's median and slowest frame\n"
+         "  --check            only parse script.txt and report its errors and warnings on\n"
+         "                     standard error (FILE:LINE:COLUMN); exit 0 when it has no error\n"
          "  --help             this text\n"
          "  --version          the version\n";
 }
@@ -61,6 +65,7 @@ static bool parse_size(const char* text, int* width, int* height) {
 }
 
 CommandLineAction parse_command_line(int argc, const char* const* argv, LaunchOptions* options, std::string* error) {
+  bool check = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](const char** out) {
@@ -112,6 +117,7 @@ CommandLineAction parse_command_line(int argc, const char* const* argv, LaunchOp
         return CommandLineAction::Error;
       }
       options->seed = static_cast<uint32_t>(seed);
+      options->seed_given = true;
     } else if (arg == "--record") {
       if (!value(&text)) return CommandLineAction::Error;
       options->record = text;
@@ -143,15 +149,19 @@ CommandLineAction parse_command_line(int argc, const char* const* argv, LaunchOp
       options->vsync = false;
     } else if (arg == "--stats") {
       options->stats = true;
+    } else if (arg == "--check") {
+      check = true;
     } else {
       *error = "unknown option '" + arg + "'";
       return CommandLineAction::Error;
     }
   }
   // A recording plays on the fixed-step clock of its frame rate, unless a step
-  // was given outright.
+  // was given outright, and without a length of its own it ends with the
+  // script: one frame more once the script has ended and its commands ran.
   if (!options->record.empty() && options->fixed_step_ms <= 0.0)
     options->fixed_step_ms = 1000.0 / options->record_fps;
+  if (!options->record.empty() && options->frames < 0 && options->max_frames < 0) options->frames = 1;
   if (options->start_at_ms > 0.0 && options->fixed_step_ms <= 0.0) {
     *error = "--start-at needs the fixed-step clock: give --fixed-step or --record";
     return CommandLineAction::Error;
@@ -160,5 +170,5 @@ CommandLineAction parse_command_line(int argc, const char* const* argv, LaunchOp
     *error = "--start-at and --watch do not go together";
     return CommandLineAction::Error;
   }
-  return CommandLineAction::Run;
+  return check ? CommandLineAction::Check : CommandLineAction::Run;
 }

@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "resources/texture_manager.h"
 #include "script/command_ring.h"
+#include "script/messages.h"
 
 namespace {
 
@@ -240,7 +241,21 @@ int verb_load(const CommandContext& context, const char* name, const CommandArgs
     case LoadKind::NotFound:
       break;
   }
+  // Unrecognised, as described; the diagnostic says what was looked for where.
+  note_command_failure("load: no file for '" + std::string(name) + "' in " + engine->paths.data_path +
+                       " (tried " + loadProbeNames(name) + ")");
   return 1;
+}
+
+const char* verb_keyword(int type_code, int index) {
+  std::span<const Keyword<VerbHandler>> table;
+  switch (type_code) {
+    case CMD_NEW: table = NEW_CLASSES; break;
+    case CMD_DELETE: table = DELETE_CLASSES; break;
+    case CMD_STATUS: table = STATUS_QUERIES; break;
+    default: return nullptr;
+  }
+  return index >= 0 && static_cast<size_t>(index) < table.size() ? table[index].keyword : nullptr;
 }
 
 int verb_delete(const CommandContext& context, const char* name, const CommandArgs& args, int32_t* result) {

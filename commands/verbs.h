@@ -12,5 +12,9 @@ int verb_delete(const CommandContext& context, const char* name, const CommandAr
 int verb_new(const CommandContext& context, const char* name, const CommandArgs& args, int32_t* result);
 int verb_status(const CommandContext& context, const char* name, const CommandArgs& args, int32_t* result);
 
+// Keyword `index` of the names that `new` (CMD_NEW), `delete` (CMD_DELETE) or
+// `status` (CMD_STATUS) knows, in test order; null past the end or for another code.
+const char* verb_keyword(int type_code, int index);
+
 // The object under the centre of the window, or -1 (the `selection` query).
 int32_t select_object_at_centre(Engine* engine);

@@ -27,8 +27,9 @@ void release_engine(Engine* engine) {
 }
 
 Engine::Engine() {
-  // The effects' random draws repeat run after run on the fixed-step clock.
-  std::srand(engine_clock_fixed() ? g_launch.seed : static_cast<unsigned>(std::time(nullptr)));
+  // The effects' random draws repeat run after run with a given seed, and on
+  // the fixed-step clock.
+  std::srand(g_launch.seed_given || engine_clock_fixed() ? g_launch.seed : static_cast<unsigned>(std::time(nullptr)));
   engine_clock_start();
   pacing.now = engine_clock_now();
   if (image_library_users++ == 0) FreeImage_Initialise(FALSE);

@@ -13,7 +13,8 @@ struct LaunchOptions {
   int max_frames = -1;        // shut down after N frames from the first; -1: off
   std::string screenshot;     // written at every normal shut-down; empty: none
   double fixed_step_ms = 0;   // > 0: the engine clock moves this much per drawn frame (lock-step)
-  uint32_t seed = 1;          // random seed of the script and the effects on the fixed-step clock
+  uint32_t seed = 1;          // random seed of the script and the effects: when given, or on the fixed-step clock
+  bool seed_given = false;    // --seed was given: runs repeat on either clock
   std::string record;         // a video file (.mp4, .mkv, .webm), or a folder for frameNNNNNN.png; empty: off
   int record_fps = 60;        // frames per second of the recording (its fixed step is 1000 / fps)
   int crf = -1;               // the video's quality (lower is better); -1: the codec's default here

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "commands/corner_box.h"
 #include "commands/scene_commands.h"
@@ -106,7 +108,12 @@ void key_action(Engine* engine, int key) {
     engine->view.cam_rot[1] -= engine->input.turn_speed;
     mark_objects_dirty(engine);
   } else if (key == engine->input.key_shot) {
-    saveScreenshot(engine);
+    // The person pressing the key learns where the picture went.
+    std::string path = writeScreenshot(engine);
+    if (path.empty())
+      std::fprintf(stderr, "talpine: the screenshot could not be written (no frame drawn yet?)\n");
+    else
+      std::fprintf(stderr, "talpine: screenshot saved as %s\n", path.c_str());
   } else if (key == engine->input.key_quit) {
     platform::post_close();  // comes back as the close event
   }

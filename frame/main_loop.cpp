@@ -29,6 +29,12 @@ namespace {
 // every command it posted has run.
 bool script_done(const Engine* engine) { return !engine->scene.script_runner || engine->scene.script_runner->finished(); }
 
+// The script met `exit` and every command it posted before has run.
+bool script_exited(const Engine* engine) {
+  const ScriptRunner* runner = engine->scene.script_runner;
+  return runner && runner->exited() && runner->finished();
+}
+
 // ---- recording ----
 
 // A recorder for --record, or null (also when it cannot start: said on
@@ -178,8 +184,6 @@ int run_main_loop(Engine* engine) {
     // the same on every run.
     if (engine_clock_fixed() && engine->scene.script_runner && engine->scene.script_runner->running)
       wait_for_idle_script(engine->scene.script_runner);
-    // The script ran `exit`: the file is finished, then the process ends.
-    if (recorder && Recorder::exit_requested()) recorder->finish_and_exit();
     bool done_before = script_done(engine);
     start_at.look(engine_clock_since_start());
     int drawn = run_frame(engine);
@@ -194,6 +198,9 @@ int run_main_loop(Engine* engine) {
       recorder->report_progress();
       if (recorder->failed()) break;
     }
+    // After `exit`, the frame that shows the last commands is the last one;
+    // then the normal shut-down.
+    if (script_exited(engine)) break;
     if (g_launch.max_frames >= 0 && frames_drawn >= g_launch.max_frames) break;
     if (g_launch.frames >= 0 && done_before && ++frames_after_script >= g_launch.frames) break;
   }

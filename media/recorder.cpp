@@ -13,7 +13,6 @@
 #include "media/music.h"
 #include "media/video_encoder.h"
 #include "platform/platform.h"
-#include "script/script_activity.h"
 
 namespace {
 
@@ -65,21 +64,6 @@ bool write_png(const std::string& path, const CapturedFrame& frame) {
   return saved;
 }
 
-// The recorder the script's `exit` must wait for; set while one records.
-std::atomic<Recorder*> active_recorder{nullptr};
-std::atomic<bool> exit_asked{false};
-
-// Runs on the script thread inside std::quick_exit: asks the render thread to
-// finish the file and to end the process, and lets it past its wait for an
-// idle script. The render thread normally ends the process long before the
-// wait here is over.
-void finish_before_exit() {
-  if (!active_recorder.load()) return;
-  exit_asked.store(true);
-  begin_script_wait(ScriptWait::Ended);
-  std::this_thread::sleep_for(std::chrono::seconds(120));
-}
-
 }  // namespace
 
 Recorder::Recorder(const RecordSettings& settings) : settings_(settings) {}
@@ -106,9 +90,6 @@ std::unique_ptr<Recorder> Recorder::start(const RecordSettings& settings, std::s
     recorder->capacity_ = 2 * workers + 2;
     for (int i = 0; i < workers; ++i) recorder->workers_.emplace_back(&Recorder::write_pngs, recorder.get());
   }
-  static const bool exit_hook = (std::at_quick_exit(finish_before_exit), true);
-  (void)exit_hook;
-  active_recorder.store(recorder.get());
   platform::set_swap_observer(&Recorder::on_swap, recorder.get());
   recorder->started_s_ = recorder->last_report_s_ = wall_seconds();
   return recorder;
@@ -243,7 +224,6 @@ bool Recorder::finish() {
   workers_.clear();
   if (encoder_ && !failed_.load() && !encoder_->finish(settings_.width, settings_.height))
     note_failure(encoder_->error());
-  active_recorder.store(nullptr);
 
   print_progress(true);
   if (failed_.load()) {
@@ -287,13 +267,4 @@ void Recorder::print_progress(bool last) {
   std::fprintf(stderr, "%stalpine: recording %s: %lld frames written, %.1f frames/s%s%s", terminal ? "\r" : "",
                settings_.target.c_str(), static_cast<long long>(frames), rate, left, terminal ? "   " : "\n");
   std::fflush(stderr);
-}
-
-bool Recorder::exit_requested() { return exit_asked.load(); }
-
-void Recorder::finish_and_exit() {
-  bool written = finish();
-  std::fflush(stdout);
-  std::fflush(stderr);
-  std::_Exit(written ? 0 : 1);
 }

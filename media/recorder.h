@@ -6,9 +6,7 @@
 // keeps of every presented frame is taken instead of reading it back twice.
 // Progress goes to standard error.
 //
-// Start, finish, progress and the frame hand-over belong to the render thread;
-// the script's `exit` (std::quick_exit) asks the render thread to finish the
-// file before the process ends.
+// Start, finish, progress and the frame hand-over belong to the render thread.
 #pragma once
 
 #include <atomic>
@@ -52,11 +50,6 @@ class Recorder {
   // At most about once a second: frames written, their rate, the time left.
   void report_progress();
   int64_t frames_written() const { return written_.load(); }
-
-  // The script ran `exit` while recording: the render thread finishes the file
-  // and ends the process (finish_and_exit).
-  static bool exit_requested();
-  [[noreturn]] void finish_and_exit();
 
  private:
   explicit Recorder(const RecordSettings& settings);

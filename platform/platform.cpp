@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -147,11 +148,14 @@ void post_close() {
 
 // ---- window and GL context ------------------------------------------------
 
+static std::string video_failure;
+
 bool init_video(bool headless) {
   headless_mode = headless;
   headless_swap_interval = 0;
   presented_pending = false;
   presented_width = presented_height = 0;
+  video_failure.clear();
   if (headless) set_print_messages(true);
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
   if (headless) {
@@ -163,12 +167,28 @@ bool init_video(bool headless) {
     }
   } else if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     return false;
+  } else {
+    // With no display SDL falls back to a driver without one: the program
+    // would draw, at full speed, into nothing that anybody sees. Unless that
+    // driver was asked for by name, refuse and say what would work.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    bool displayless = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (displayless && !(asked && *asked)) {
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+      video_failure =
+          "no display to open a window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+          "use --headless to render without one";
+      return false;
+    }
   }
   if (close_event_type == 0) close_event_type = SDL_RegisterEvents(1);
   return true;
 }
 
 bool is_headless() { return headless_mode; }
+
+const std::string& video_error() { return video_failure; }
 
 void shutdown_video() {
   if (wait_cursor) SDL_FreeCursor(wait_cursor);

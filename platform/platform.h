@@ -59,8 +59,11 @@ int virtual_key_from_sdl(int sdl_keycode);
 
 // Chooses the video driver. Headless: SDL's offscreen driver (EGL, no display
 // server), falling back to a hidden window only when that driver is missing.
+// Without headless, refuses (false) when no display is there to show a window.
 bool init_video(bool headless);
 bool is_headless();
+// Why init_video last failed, when it knows; empty otherwise.
+const std::string& video_error();
 void shutdown_video();
 
 struct PixelFormat {

@@ -62,11 +62,15 @@ bool writeFrontBufferPng(const char* path, int width, int height) {
   return saved;
 }
 
-int saveScreenshot(Engine* engine) {
+std::string writeScreenshot(Engine* engine) {
   std::string path = nextScreenshotPath(engine);
   // The viewport's size, which a render pass may have changed from the window's.
   GLint viewport[4] = {};
   glGetIntegerv(GL_VIEWPORT, viewport);
-  writeFrontBufferPng(path.c_str(), viewport[2], viewport[3]);
+  return writeFrontBufferPng(path.c_str(), viewport[2], viewport[3]) ? path : std::string();
+}
+
+int saveScreenshot(Engine* engine) {
+  writeScreenshot(engine);
   return 1;
 }

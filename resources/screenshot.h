@@ -13,6 +13,8 @@ struct Engine;
 
 // Always 1: a screenshot that cannot be written is lost without a failure.
 int saveScreenshot(Engine* engine);
+// The same, giving the file written; empty when none could be.
+std::string writeScreenshot(Engine* engine);
 
 // data folder + "screen<n>.png" for the first n from 1 whose file cannot be
 // opened: numbering continues after the highest contiguous number and reuses

@@ -465,20 +465,35 @@ bool saveTexturePng(Engine* engine, int slot, const char* path) {
   return saved;
 }
 
+namespace {
+
+const struct {
+  const char* extension;
+  LoadKind kind;
+} LOAD_PROBES[] = {
+    {"gfx", LoadKind::Mesh},          {"3ds", LoadKind::Mesh},          {"obj", LoadKind::Mesh},
+    {"gltf", LoadKind::Mesh},         {"glb", LoadKind::Mesh},
+    {"png", LoadKind::Texture},       {"jpg", LoadKind::Texture},       {"vp", LoadKind::VertexProgram},
+    {"fp", LoadKind::FragmentProgram},
+};
+
+}  // namespace
+
 LoadKind classifyLoadFile(const Engine* engine, const char* name) {
-  static const struct {
-    const char* extension;
-    LoadKind kind;
-  } probes[] = {
-      {"gfx", LoadKind::Mesh},          {"3ds", LoadKind::Mesh},          {"obj", LoadKind::Mesh},
-      {"gltf", LoadKind::Mesh},         {"glb", LoadKind::Mesh},
-      {"png", LoadKind::Texture},       {"jpg", LoadKind::Texture},       {"vp", LoadKind::VertexProgram},
-      {"fp", LoadKind::FragmentProgram},
-  };
-  for (const auto& probe : probes)
+  for (const auto& probe : LOAD_PROBES)
     if (file_exists(data_file(engine, name, probe.extension))) return probe.kind;
   // Music tracks, after everything that existing scripts load.
   for (const char* extension : TRACK_EXTENSIONS)
     if (file_exists(data_file(engine, name, extension))) return LoadKind::Music;
   return LoadKind::NotFound;
+}
+
+std::string loadProbeNames(const char* name) {
+  std::string names;
+  for (const auto& probe : LOAD_PROBES) {
+    if (!names.empty()) names += ", ";
+    names += std::string(name) + "." + probe.extension;
+  }
+  for (const char* extension : TRACK_EXTENSIONS) names += std::string(", ") + name + "." + extension;
+  return names;
 }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 struct Engine;
 struct cObject;
@@ -87,6 +88,8 @@ bool saveTexturePng(Engine* engine, int slot, const char* path);
 // 3ds, obj (mesh), png, jpg (texture), vp, fp (programs), then ogg, wav,
 // flac, mp3 (music) that exists.
 LoadKind classifyLoadFile(const Engine* engine, const char* name);
+// The file names classifyLoadFile tries for `name`, in order, comma-separated.
+std::string loadProbeNames(const char* name);
 
 // 64, 128, ..., 4096: the largest not above n (64 for anything smaller).
 int floorPowerOfTwo(int n);

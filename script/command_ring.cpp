@@ -43,12 +43,13 @@ bool wait_until_free(const CommandSlot& slot, const std::atomic<bool>& stop, Scr
 }  // namespace
 
 int32_t post_command(CommandRing& ring, const CommandSlot& command, bool wait,
-                     const std::atomic<bool>& stop) {
+                     const std::atomic<bool>& stop, SourceSpot origin) {
   CommandSlot& slot = ring.slots[ring.write_index];
   if (!wait_until_free(slot, stop, ScriptWait::WaitingForSlot)) return 0;
   std::memcpy(slot.name, command.name, sizeof slot.name);
   slot.name[COMMAND_NAME_SIZE - 1] = '\0';
   std::memcpy(slot.args, command.args, sizeof slot.args);
+  ring.origins[ring.write_index] = origin;
   set_slot_state(slot, command.state);
 
   int32_t result = 0;
@@ -73,8 +74,9 @@ bool drain_ring(CommandRing& ring, const CommandExecutor& execute) {
     CommandSlot& slot = ring.slots[ring.read_index];
     int type = slot_state(slot);
     int32_t result = 0;
+    clear_command_failure();
     if (slot.name[0] != '\0' && execute(type, slot.name, slot.args, &result) != 0) {
-      report_unrecognised_command(slot.name);
+      report_unrecognised_command(slot.name, ring.origins[ring.read_index]);
       return false;
     }
     slot.args[0] = static_cast<float>(result);

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "core/command_codes.h"
+#include "script/source_spot.h"
 
 constexpr int RING_SLOTS = 100;
 constexpr int COMMAND_NAME_SIZE = 23;   // at most 22 characters and the NUL
@@ -27,6 +28,9 @@ constexpr int RING_POLL_MS = 10;
 // The only record the script thread and the render thread share.
 struct CommandRing {
   CommandSlot slots[RING_SLOTS];
+  // Where in the script each pending command was posted, for the diagnostic of
+  // one that fails; written with the slot's payload, before its state byte.
+  SourceSpot origins[RING_SLOTS];
   int32_t write_index = 0;  // next slot the script thread fills; script thread only
   int32_t read_index = 0;   // next slot the render thread executes; render thread only
 
@@ -43,8 +47,9 @@ void set_slot_state(CommandSlot& slot, uint8_t state);
 // slot once that slot is free, then publishes it. With wait, waits until the
 // render thread has executed it and returns its result, truncated toward zero;
 // otherwise returns 0. Returns 0 without posting or waiting further once stop is set.
+// `origin` is the statement's place in the script.
 int32_t post_command(CommandRing& ring, const CommandSlot& command, bool wait,
-                     const std::atomic<bool>& stop);
+                     const std::atomic<bool>& stop, SourceSpot origin = {});
 
 // Runs one command on the render thread: 0 when handled (also when ignored),
 // non-zero when unrecognised; writes the result.
@@ -53,6 +58,6 @@ using CommandExecutor =
 
 // Render thread. Executes, in order, the commands that were pending when it began
 // (at most RING_SLOTS); a command with an empty name is released with result 0
-// without being executed. An unrecognised command is reported, its slot left
-// pending, and false returned; true otherwise.
+// without being executed. An unrecognised command is reported (with its
+// origin), its slot left pending, and false returned; true otherwise.
 bool drain_ring(CommandRing& ring, const CommandExecutor& execute);

@@ -1,8 +1,10 @@
 /* The script grammar. Actions only build nodes and look names up; all meaning is
  * in the interpreter. The %token order below fixes the token numbers that the
- * lexer returns (258 TT_ERROR ... 333 T_MUL); change both together. Error
- * recovery is the `error ;` statement with bison's rule that a new error is
- * reported only after three tokens have been shifted. */
+ * lexer returns (258 TT_ERROR ... 333 T_MUL); change both together, and add no
+ * token: a new form is written with the tokens there are. Error recovery is the
+ * `error ;` statement with bison's rule that a new error is reported only after
+ * three tokens have been shifted. Locations (line and column of every symbol)
+ * serve the diagnostics only; the message boxes quote the lexer's current line. */
 
 %code requires {
 #include "script/syntax_tree.h"
@@ -16,26 +18,76 @@ struct ParseContext;
 }
 
 %code {
+#include <algorithm>
 #include <cstdlib>
 #include <new>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "core/convert.h"
+#include "script/command_ring.h"
+#include "script/keywords.h"
 #include "script/lexer.h"
 #include "script/messages.h"
 
 struct ParseContext {
-  Script* script;
-  Lexer* lexer;
+  Script* script = nullptr;
+  Lexer* lexer = nullptr;
   Symbol* function = nullptr;  // the function whose definition is being read; null outside
+
+  // Warnings are reported once the whole script has been read, after its errors.
+  struct Warning {
+    SourceSpot at;
+    std::string what, token;
+  };
+  std::vector<Warning> warnings;
+  // Calls of a name that was no function when the call was read.
+  struct EarlyCall {
+    Symbol* symbol;
+    SourceSpot at;
+    int given;
+  };
+  std::vector<EarlyCall> early_calls;
+  std::unordered_map<std::string, int> defined_on_line;  // function name: line of its first definition
 };
 
 namespace {
 
-int scriptlex(SCRIPTSTYPE* value, ParseContext* ctx) { return ctx->lexer->next_token(value); }
+SourceSpot spot(const SCRIPTLTYPE& location) { return SourceSpot{location.first_line, location.first_column}; }
 
-void scripterror(ParseContext* ctx, const char* message) {
+int scriptlex(SCRIPTSTYPE* value, SCRIPTLTYPE* location, ParseContext* ctx) {
+  int token = ctx->lexer->next_token(value);
+  const SourceSpot at = ctx->lexer->token_at;
+  location->first_line = location->last_line = at.line;
+  location->first_column = at.column;
+  location->last_column = at.column + static_cast<int>(ctx->lexer->token_text.size());
+  return token;
+}
+
+// A syntax error is found at the lookahead token, the one the lexer read last.
+void scripterror(SCRIPTLTYPE* location, ParseContext* ctx, const char* message) {
   ++ctx->script->errors;
-  report_syntax_error(ctx->lexer->line, message);
+  report_syntax_error(ctx->lexer->line, message, spot(*location), ctx->lexer->token_text);
+}
+
+void warn(ParseContext* ctx, SourceSpot at, std::string what, std::string token) {
+  ctx->warnings.push_back({at, std::move(what), std::move(token)});
+}
+
+// A name that travels to the render thread in a command slot: one longer than
+// the slot holds arrives cut, which the script writer should hear about.
+Symbol* sent(ParseContext* ctx, Symbol* name, SourceSpot at) {
+  constexpr size_t kept = COMMAND_NAME_SIZE - 1;
+  if (name->name.size() > kept)
+    warn(ctx, at, "name longer than " + std::to_string(kept) + " characters: the command carries only '" +
+                      name->name.substr(0, kept) + "'", name->name);
+  return name;
+}
+
+SyntaxNode* placed(SyntaxNode* node, const SCRIPTLTYPE& location) {
+  node->at = spot(location);
+  return node;
 }
 
 // identifier: a name in the scope of the function being defined.
@@ -67,16 +119,36 @@ int argument_count(const SyntaxNode* list) {
   return count;
 }
 
-SyntaxNode* call(ParseContext* ctx, Symbol* function, SyntaxNode* arguments) {
+SyntaxNode* call(ParseContext* ctx, Symbol* function, SyntaxNode* arguments, SourceSpot at) {
   SyntaxNode* made = ctx->script->node(N_CALL, arguments);
   made->symbol = function;
+  made->at = at;
   int given = argument_count(arguments);
   int expected = function->kind == SYMBOL_FUNCTION ? static_cast<int>(function->params.size()) : 0;
+  if (function->kind != SYMBOL_FUNCTION) ctx->early_calls.push_back({function, at, given});
   if (given != expected) {
     ++ctx->script->errors;
-    report_argument_count(ctx->lexer->line, function->name, given, expected);
+    report_argument_count(ctx->lexer->line, function->name, given, expected, at);
   }
   return made;
+}
+
+// The calls of names that were no function where they stood. A call before
+// the definition in the same scope runs the function when it takes no
+// arguments (and was reported when it gave some); any other gives 0.
+void warn_about_early_calls(ParseContext* ctx) {
+  for (const ParseContext::EarlyCall& call : ctx->early_calls) {
+    const std::string& name = call.symbol->name;
+    auto defined = ctx->defined_on_line.find(name);
+    if (call.symbol->kind == SYMBOL_FUNCTION && call.given == 0) continue;
+    if (defined != ctx->defined_on_line.end())
+      warn(ctx, call.at,
+           "'" + name + "' is no function yet here (it is defined on line " + std::to_string(defined->second) +
+               "): define a function before its first call",
+           name);
+    else
+      warn(ctx, call.at, "'" + name + "' is no function: the call gives 0", name);
+  }
 }
 
 SyntaxNode* named(SyntaxNode* node, Symbol* symbol) {
@@ -85,9 +157,11 @@ SyntaxNode* named(SyntaxNode* node, Symbol* symbol) {
 }
 
 // A command name with its arguments, held until the statement's keyword is known.
-SyntaxNode* command(ParseContext* ctx, Symbol* name, SyntaxNode* a0 = nullptr, SyntaxNode* a1 = nullptr,
-                    SyntaxNode* a2 = nullptr, SyntaxNode* a3 = nullptr, SyntaxNode* a4 = nullptr) {
-  return named(ctx->script->node(N_EMPTY, a0, a1, a2, a3, a4), name);
+SyntaxNode* command(ParseContext* ctx, Symbol* name, const SCRIPTLTYPE& where, SyntaxNode* a0 = nullptr,
+                    SyntaxNode* a1 = nullptr, SyntaxNode* a2 = nullptr, SyntaxNode* a3 = nullptr,
+                    SyntaxNode* a4 = nullptr) {
+  SyntaxNode* made = named(ctx->script->node(N_EMPTY, a0, a1, a2, a3, a4), sent(ctx, name, spot(where)));
+  return placed(made, where);
 }
 
 // A scene statement: child0 is the element number for the keywords that take one,
@@ -95,6 +169,7 @@ SyntaxNode* command(ParseContext* ctx, Symbol* name, SyntaxNode* a0 = nullptr, S
 SyntaxNode* scene(ParseContext* ctx, int32_t kind, SyntaxNode* index, SyntaxNode* form) {
   SyntaxNode* made = ctx->script->node(kind);
   made->symbol = form->symbol;
+  made->at = form->at;
   int next = 0;
   if (index) made->child[next++] = index;
   for (int i = 0; next < NODE_CHILDREN; ++i) made->child[next++] = form->child[i];
@@ -106,6 +181,7 @@ SyntaxNode* scene(ParseContext* ctx, int32_t kind, SyntaxNode* index, SyntaxNode
 
 %define api.pure full
 %define api.prefix {script}
+%locations
 %parse-param {ParseContext* ctx}
 %lex-param {ParseContext* ctx}
 %expect 1
@@ -113,6 +189,7 @@ SyntaxNode* scene(ParseContext* ctx, int32_t kind, SyntaxNode* index, SyntaxNode
 %union {
   char* text;         /* T_ID: a malloc'ed copy of the identifier */
   float number;       /* T_NUM */
+  int token;          /* class_keyword: which keyword */
   SyntaxNode* node;
   Symbol* symbol;
 }
@@ -136,7 +213,8 @@ SyntaxNode* scene(ParseContext* ctx, int32_t kind, SyntaxNode* index, SyntaxNode
 %type <node> exprlist nonempty_exprlist
 %type <node> args5 args4 args3 args2 args1 one none
 %type <node> form_4321n form_4321 form_321n form_321 form_31 form_341 form_21n form_31s form_54321n
-%type <symbol> identifier qname
+%type <symbol> identifier qname command_name
+%type <token> class_keyword
 
 %%
 
@@ -168,6 +246,7 @@ statement:
         $2->kind = SYMBOL_FUNCTION;
         $2->params.clear();
         ctx->function = $2;
+        ctx->defined_on_line.emplace($2->name, @2.first_line);
       }
     T_OPENPAR identlist T_CLOSEPAR compound_statement
       {
@@ -177,19 +256,27 @@ statement:
       }
   | T_RETURN expression T_ENDSTMT { $$ = ctx->script->node(N_RETURN, $2); }
   | T_EXIT T_ENDSTMT { $$ = ctx->script->node(N_EXIT); }
-    /* array name [ n ] ; declares storage of n zeroed floats */
+    /* array name [ n ] ; declares storage of n zeroed floats, n at most
+       MAX_ARRAY_ELEMENTS: a larger one is an error at its line, not a parse
+       that spends minutes and gigabytes before it runs out of memory */
   | T_ARRAY identifier T_OPENBRACK T_NUM T_CLOSEBRACK T_ENDSTMT
       {
-        int32_t size = float_to_int($4);
-        if (size < 0) size = 0;
-        try {
-          $2->elements.assign(size, 0.0f);
-        } catch (const std::bad_alloc&) {
-          YYNOMEM;
+        if ($4 > static_cast<float>(MAX_ARRAY_ELEMENTS)) {
+          ++ctx->script->errors;
+          report_array_too_large(spot(@4), $2->name, source_word(spot(@4)));
+          $$ = ctx->script->node(N_ERROR);
+        } else {
+          int32_t size = float_to_int($4);
+          if (size < 0) size = 0;
+          try {
+            $2->elements.assign(size, 0.0f);
+          } catch (const std::bad_alloc&) {
+            YYNOMEM;
+          }
+          $2->kind = SYMBOL_ARRAY;
+          $2->value = 0.0f;
+          $$ = ctx->script->node(N_EMPTY);
         }
-        $2->kind = SYMBOL_ARRAY;
-        $2->value = 0.0f;
-        $$ = ctx->script->node(N_EMPTY);
       }
   | error T_ENDSTMT { $$ = ctx->script->node(N_ERROR); }
   | scene_statement
@@ -215,7 +302,8 @@ scene_statement:
   | T_RADIO form_21n T_ENDSTMT { $$ = scene(ctx, N_RADIO, nullptr, $2); }
   | T_SKYBOX form_31s T_ENDSTMT { $$ = scene(ctx, N_SKYBOX, nullptr, $2); }
     /* skybox ( "name" ) ; */
-  | T_SKYBOX T_OPENPAR qname T_CLOSEPAR T_ENDSTMT { $$ = named(ctx->script->node(N_SKYBOX), $3); }
+  | T_SKYBOX T_OPENPAR qname T_CLOSEPAR T_ENDSTMT
+      { $$ = placed(named(ctx->script->node(N_SKYBOX), sent(ctx, $3, spot(@3))), @3); }
   | T_SCENE form_54321n T_ENDSTMT { $$ = scene(ctx, N_SCENE, nullptr, $2); }
   ;
 
@@ -231,30 +319,58 @@ form_54321n: args5 | args4 | args3 | args2 | one | none ;
 
 /* cmd ( e1, ..., en ) */
 args5:
-    identifier T_OPENPAR expression T_COMMA expression T_COMMA expression T_COMMA expression
-    T_COMMA expression T_CLOSEPAR { $$ = command(ctx, $1, $3, $5, $7, $9, $11); }
+    command_name T_OPENPAR expression T_COMMA expression T_COMMA expression T_COMMA expression
+    T_COMMA expression T_CLOSEPAR { $$ = command(ctx, $1, @1, $3, $5, $7, $9, $11); }
   ;
 args4:
-    identifier T_OPENPAR expression T_COMMA expression T_COMMA expression T_COMMA expression
-    T_CLOSEPAR { $$ = command(ctx, $1, $3, $5, $7, $9); }
+    command_name T_OPENPAR expression T_COMMA expression T_COMMA expression T_COMMA expression
+    T_CLOSEPAR { $$ = command(ctx, $1, @1, $3, $5, $7, $9); }
   ;
 args3:
-    identifier T_OPENPAR expression T_COMMA expression T_COMMA expression T_CLOSEPAR
-      { $$ = command(ctx, $1, $3, $5, $7); }
+    command_name T_OPENPAR expression T_COMMA expression T_COMMA expression T_CLOSEPAR
+      { $$ = command(ctx, $1, @1, $3, $5, $7); }
   ;
 args2:
-    identifier T_OPENPAR expression T_COMMA expression T_CLOSEPAR { $$ = command(ctx, $1, $3, $5); }
+    command_name T_OPENPAR expression T_COMMA expression T_CLOSEPAR { $$ = command(ctx, $1, @1, $3, $5); }
   ;
 args1:
-    identifier T_OPENPAR expression T_CLOSEPAR { $$ = command(ctx, $1, $3); }
+    command_name T_OPENPAR expression T_CLOSEPAR { $$ = command(ctx, $1, @1, $3); }
   ;
 /* cmd e */
 one:
-    identifier expression { $$ = command(ctx, $1, $2); }
+    command_name expression { $$ = command(ctx, $1, @1, $2); }
   ;
 /* cmd */
 none:
-    identifier { $$ = command(ctx, $1); }
+    command_name { $$ = command(ctx, $1, @1); }
+  ;
+
+/* command_name -> identifier | class_keyword: a command whose name is also a
+   class keyword (light l object n;) is written as it is listed; the keyword
+   stands for its text, like any identifier there. */
+command_name:
+    identifier
+  | class_keyword { $$ = ctx->script->intern(keyword_text($1), ctx->function); }
+  ;
+
+class_keyword:
+    T_OBJECT { $$ = T_OBJECT; }
+  | T_DEFORM { $$ = T_DEFORM; }
+  | T_SCENE { $$ = T_SCENE; }
+  | T_SKYBOX { $$ = T_SKYBOX; }
+  | T_SHADOW { $$ = T_SHADOW; }
+  | T_BLOOM { $$ = T_BLOOM; }
+  | T_GLOW { $$ = T_GLOW; }
+  | T_BLUR { $$ = T_BLUR; }
+  | T_CSG { $$ = T_CSG; }
+  | T_FLARE { $$ = T_FLARE; }
+  | T_WATER { $$ = T_WATER; }
+  | T_FLUIDE { $$ = T_FLUIDE; }
+  | T_LIGHT { $$ = T_LIGHT; }
+  | T_KEYFR { $$ = T_KEYFR; }
+  | T_TEXGFX { $$ = T_TEXGFX; }
+  | T_PARTICLE { $$ = T_PARTICLE; }
+  | T_RADIO { $$ = T_RADIO; }
   ;
 
 /* while ( e ) s | for ( init ; condition ; step ) s */
@@ -340,7 +456,7 @@ simple_expression:
   | T_ATAN T_OPENPAR expression T_CLOSEPAR { $$ = ctx->script->node(N_ATAN, $3); }
   | T_SQRT T_OPENPAR expression T_CLOSEPAR { $$ = ctx->script->node(N_SQRT, $3); }
     /* name ( arguments ): a user function call, its argument count checked at once */
-  | T_ID T_OPENPAR exprlist T_CLOSEPAR { $$ = call(ctx, called_symbol(ctx, $1), $3); }
+  | T_ID T_OPENPAR exprlist T_CLOSEPAR { $$ = call(ctx, called_symbol(ctx, $1), $3, spot(@1)); }
   | T_RANDOM { $$ = ctx->script->node(N_RANDOM); }
   | T_RANDOM T_OPENPAR expression T_COMMA expression T_CLOSEPAR
       { $$ = ctx->script->node(N_RANDOM, $3, $5); }
@@ -348,15 +464,20 @@ simple_expression:
   | T_NUM { $$ = ctx->script->number($1); }
   | T_OPENPAR expression T_CLOSEPAR { $$ = $2; }
     /* load ( "name" [, e] ), new class [( e [, e] )], delete class [( e )], status query ( e ) */
-  | T_LOAD T_OPENPAR qname T_COMMA expression T_CLOSEPAR { $$ = named(ctx->script->node(N_LOAD, $5), $3); }
-  | T_LOAD T_OPENPAR qname T_CLOSEPAR { $$ = named(ctx->script->node(N_LOAD), $3); }
+  | T_LOAD T_OPENPAR qname T_COMMA expression T_CLOSEPAR
+      { $$ = placed(named(ctx->script->node(N_LOAD, $5), sent(ctx, $3, spot(@3))), @3); }
+  | T_LOAD T_OPENPAR qname T_CLOSEPAR
+      { $$ = placed(named(ctx->script->node(N_LOAD), sent(ctx, $3, spot(@3))), @3); }
   | T_NEW identifier T_OPENPAR expression T_COMMA expression T_CLOSEPAR
-      { $$ = named(ctx->script->node(N_NEW, $4, $6), $2); }
-  | T_NEW identifier T_OPENPAR expression T_CLOSEPAR { $$ = named(ctx->script->node(N_NEW, $4), $2); }
-  | T_NEW identifier { $$ = named(ctx->script->node(N_NEW), $2); }
-  | T_DELETE identifier T_OPENPAR expression T_CLOSEPAR { $$ = named(ctx->script->node(N_DELETE, $4), $2); }
-  | T_DELETE identifier { $$ = named(ctx->script->node(N_DELETE), $2); }
-  | T_STATUS identifier T_OPENPAR expression T_CLOSEPAR { $$ = named(ctx->script->node(N_STATUS, $4), $2); }
+      { $$ = placed(named(ctx->script->node(N_NEW, $4, $6), sent(ctx, $2, spot(@2))), @2); }
+  | T_NEW identifier T_OPENPAR expression T_CLOSEPAR
+      { $$ = placed(named(ctx->script->node(N_NEW, $4), sent(ctx, $2, spot(@2))), @2); }
+  | T_NEW identifier { $$ = placed(named(ctx->script->node(N_NEW), sent(ctx, $2, spot(@2))), @2); }
+  | T_DELETE identifier T_OPENPAR expression T_CLOSEPAR
+      { $$ = placed(named(ctx->script->node(N_DELETE, $4), sent(ctx, $2, spot(@2))), @2); }
+  | T_DELETE identifier { $$ = placed(named(ctx->script->node(N_DELETE), sent(ctx, $2, spot(@2))), @2); }
+  | T_STATUS identifier T_OPENPAR expression T_CLOSEPAR
+      { $$ = placed(named(ctx->script->node(N_STATUS, $4), sent(ctx, $2, spot(@2))), @2); }
   ;
 
 /* lvalue -> identifier | identifier [ e ] */
@@ -391,9 +512,9 @@ parameter:
     identifier { ctx->function->params.push_back($1); }
   ;
 
-/* QNAME -> " identifier " */
+/* QNAME -> " identifier "; its place is the identifier's */
 qname:
-    T_COMMAS identifier T_COMMAS { $$ = $2; }
+    T_COMMAS identifier T_COMMAS { $$ = $2; @$ = @2; }
   ;
 
 identifier:
@@ -402,8 +523,34 @@ identifier:
 
 %%
 
-int parse(FILE* file, Script* script) {
-  Lexer lexer(file);
-  ParseContext ctx{script, &lexer};
-  return scriptparse(&ctx);
+static std::string read_all(FILE* file) {
+  std::string text;
+  if (!file) return text;
+  char buffer[8192];
+  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
+  std::fclose(file);
+  return text;
+}
+
+int parse(FILE* file, Script* script, const std::string& path) {
+  // The text stays in memory for the lines that diagnostics quote, including
+  // those of commands that fail later on the render thread.
+  std::string text = read_all(file);
+  set_diagnostic_source(path, text);
+  FILE* input = text.empty() ? nullptr : fmemopen(text.data(), text.size(), "r");
+  Lexer lexer(input);
+  ParseContext ctx;
+  ctx.script = script;
+  ctx.lexer = &lexer;
+  int result = scriptparse(&ctx);
+  lexer.close_input();
+
+  if (lexer.unclosed_comment.line > 0)
+    warn(&ctx, lexer.unclosed_comment, "comment not closed: the rest of the script is ignored", "/*");
+  warn_about_early_calls(&ctx);
+  std::stable_sort(ctx.warnings.begin(), ctx.warnings.end(), [](const auto& a, const auto& b) {
+    return a.at.line != b.at.line ? a.at.line < b.at.line : a.at.column < b.at.column;
+  });
+  for (const ParseContext::Warning& warning : ctx.warnings) report_warning(warning.at, warning.what, warning.token);
+  return result;
 }

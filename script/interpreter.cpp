@@ -101,6 +101,8 @@ int32_t Interpreter::next_random() {
 void Interpreter::run(SyntaxNode* root) {
   activity_ = current_script_activity();
   functions_.clear();  // they point into the symbols of the last run's script
+  depth_warned_.clear();
+  exited_ = false;
   std::unique_ptr<Code> code = compile(root);
   returning_ = false;
   execute(*code);
@@ -198,11 +200,10 @@ void Interpreter::execute(Code& code) {
         returning_ = true;
         return;
       OP(Exit):
-        // Ends the process at once; the engine's shut-down does not run. A
-        // recording in progress is finished first (its at_quick_exit handler).
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::quick_exit(0);
+        // Winds every running Code down, as a stop does: each call returns at
+        // its next check, and nothing more is posted.
+        exited_ = true;
+        return;
       OP(End): return;
     }
   }
@@ -228,6 +229,12 @@ float Interpreter::call(const Instruction& call, const Code& caller) {
   size_t given = arguments_.size() - arguments_base;
 
   Symbol* function = call.node->symbol;
+  if (call_depth_ >= MAX_CALL_DEPTH && function->kind == SYMBOL_FUNCTION && !stopped() &&
+      depth_warned_.insert(call.node).second) {
+    report_warning(call.node->at,
+                   "calls nested deeper than " + std::to_string(MAX_CALL_DEPTH) + ": this call gives 0 without running",
+                   function->name);
+  }
   if (function->kind != SYMBOL_FUNCTION || !function->body || stopped() || call_depth_ >= MAX_CALL_DEPTH) {
     arguments_.resize(arguments_base);
     return 0.0f;
@@ -281,20 +288,24 @@ float Interpreter::random_between(float low_value, float high_value) {
 }
 
 void Interpreter::scene_command(const Instruction& scene, const Code& code) {
+  if (stopped()) return;  // an argument's call met an exit
   CommandSlot command{};
   const float* const* arguments = code.lists.data() + scene.index;
   for (int i = 0; i < NODE_CHILDREN; ++i) command.args[i] = *arguments[i];
   copy_name(&command, scene.node->symbol);
   command.state = static_cast<uint8_t>(scene_type_code(scene.node->kind));
+  posting_from_ = scene.node->at;
   post_(command, false);
 }
 
 float Interpreter::verb(const Instruction& verb) {
+  if (stopped()) return 0.0f;
   CommandSlot command{};
   command.args[0] = *verb.left;
   command.args[1] = *verb.right;
   copy_name(&command, verb.node->symbol);
   command.state = static_cast<uint8_t>(verb_type(verb.node->kind));
+  posting_from_ = verb.node->at;
   return static_cast<float>(post_(command, true));
 }
 
@@ -308,7 +319,7 @@ void Interpreter::print(const Instruction& print) {
     text = "script print: " + (print.node->symbol ? print.node->symbol->name : std::string());
   }
   if (stopped()) return;
-  show_message(SCRIPT_CAPTION, text);
+  show_print(text);
 }
 
 void Interpreter::sleep(float milliseconds) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "script/code.h"
@@ -22,7 +23,8 @@ struct ScriptActivity;
 using CommandPoster = std::function<int32_t(const CommandSlot& command, bool wait)>;
 
 // Nested user function calls beyond this depth give 0 without running the body,
-// so a runaway recursion cannot overflow the script thread's stack.
+// so a runaway recursion cannot overflow the script thread's stack; each call
+// that meets the limit is warned about once.
 constexpr int MAX_CALL_DEPTH = 1000;
 
 class Interpreter {
@@ -37,11 +39,19 @@ class Interpreter {
   int32_t next_random();
 
   // Runs the statement list of a script; returns when it has run to its end,
-  // a top-level return was met, or the stop flag was set.
+  // a top-level return or an `exit` was met, or the stop flag was set.
   void run(SyntaxNode* root);
 
+  // The last run ended at an `exit`. The interpreter does not end the process
+  // itself: whoever runs it lets the commands already posted run first.
+  bool exited() const { return exited_; }
+
+  // The place in the script of the command being posted (for the poster).
+  SourceSpot posting_from() const { return posting_from_; }
+
  private:
-  bool stopped() const { return stop_->load(std::memory_order_relaxed); }
+  // Told to stop, or wound down by an exit.
+  bool stopped() const { return exited_ || stop_->load(std::memory_order_relaxed); }
   // Runs code until its end, a return or a set stop flag.
   void execute(Code& code);
   float call(const Instruction& call, const Code& caller);
@@ -59,6 +69,9 @@ class Interpreter {
   bool returning_ = false;  // the code that just ended met a return
   float return_value_ = 0.0f;
   int call_depth_ = 0;
+  bool exited_ = false;
+  SourceSpot posting_from_;
+  std::unordered_set<const SyntaxNode*> depth_warned_;  // calls already warned about
   // Function bodies compiled at their first call, by body (valid for one run).
   std::unordered_map<const SyntaxNode*, std::unique_ptr<Code>> functions_;
   // Stacks shared by nested calls: argument values on their way to the

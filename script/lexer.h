@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "script/grammar.hpp"
+#include "script/source_spot.h"
 
 using TokenValue = SCRIPTSTYPE;
 
@@ -27,7 +29,24 @@ class Lexer {
 
   int line = 1;  // current line, counted from 1
 
+  // The token next_token returned last: where it starts and its text. At the
+  // end of input: the place just after the last token, and no text.
+  SourceSpot token_at{1, 1};
+  std::string token_text;
+  // Where a block comment left open at the end of input began; line 0: none.
+  SourceSpot unclosed_comment;
+
+  // For the scanner's rules.
+  int32_t column = 1;    // column of the next character
+  SourceSpot match_at;   // start of the rule matched last
+  SourceSpot comment_at; // start of the block comment being skipped
+  void new_line() {
+    ++line;
+    column = 1;
+  }
+
  private:
   void* scanner_ = nullptr;
   FILE* input_ = nullptr;
+  SourceSpot end_of_last_{1, 1};
 };

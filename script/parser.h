@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "script/syntax_tree.h"
 
@@ -17,5 +18,7 @@ enum ParseResult {
   PARSE_EXHAUSTED = 2,  // the stacks would have needed more than PARSER_STACK_MAX entries
 };
 
-// Reads the file to its end (and closes it) and builds the script.
-int parse(FILE* file, Script* script);
+// Reads the file to its end (and closes it) and builds the script. `path` is
+// the name that diagnostics give the file. Errors are reported as they are
+// found; warnings (script/messages.h) once the whole file has been read.
+int parse(FILE* file, Script* script, const std::string& path = "script.txt");

@@ -3,6 +3,9 @@
 // frame calls drain(), which hands the pending commands to the dispatcher.
 #include "script/script_runner.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -15,16 +18,26 @@
 
 ScriptRunner::ScriptRunner(Engine* owner) : engine(owner) {
   next_due = engine->pacing.now + interval;
-  // The script's `random` starts from the calendar time in seconds, or, on the
-  // fixed-step clock, from the seed of the command line so that runs repeat.
-  uint32_t seed = engine_clock_fixed() ? g_launch.seed : static_cast<uint32_t>(std::time(nullptr));
+  // The script's `random` starts from the calendar time in seconds, or from the
+  // seed of the command line (given, or 1 on the fixed-step clock) so that runs repeat.
+  uint32_t seed = g_launch.seed_given || engine_clock_fixed() ? g_launch.seed : static_cast<uint32_t>(std::time(nullptr));
 
-  // No script: an empty scene, no thread and no message.
-  FILE* file = platform::open_file(std::string(engine->paths.data_path) + "script.txt", "r");
-  if (!file) return;
+  // No script: an empty scene and no thread. No message box either, but a
+  // line on standard error, so that a mistyped folder is not a mystery.
+  const std::string folder = engine->paths.data_path;
+  const std::string path = folder + "script.txt";
+  FILE* file = platform::open_file(path, "r");
+  if (!file) {
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+      std::fprintf(stderr, "talpine: the data folder %s does not exist: the scene stays empty\n", folder.c_str());
+    else
+      std::fprintf(stderr, "talpine: %s does not exist: the scene stays empty\n", path.c_str());
+    return;
+  }
 
   auto script = std::make_unique<Script>();
-  parse(file, script.get());
+  parse(file, script.get(), path);
   if (script->errors != 0) return;  // already reported, one message each
 
   if (!thread_.start(std::move(script), seed)) {
@@ -55,5 +68,7 @@ bool ScriptRunner::drain(const CommandExecutor& execute) {
 }
 
 bool ScriptRunner::idle() const { return thread_.idle(); }
+
+bool ScriptRunner::exited() const { return thread_.exited(); }
 
 bool ScriptRunner::finished() const { return !thread_.started() || thread_.finished(); }

@@ -26,6 +26,9 @@ class ScriptRunner {
   // command it posted has run.
   bool finished() const;
 
+  // The script thread ended at an `exit`: once finished(), the program ends.
+  bool exited() const;
+
   // The script thread waits on the render thread (a verb, a free slot, a later
   // engine time), is in a message box, has ended, or never started.
   bool idle() const;

@@ -12,9 +12,10 @@ struct ScriptThread::Shared {
   CommandRing ring;
   std::atomic<bool> stop{false};
   std::atomic<bool> ended{false};
+  std::atomic<bool> exited{false};  // the script ended at an `exit`
   ScriptActivity activity;
   Interpreter interpreter{[this](const CommandSlot& command, bool wait) {
-                            return post_command(ring, command, wait, stop);
+                            return post_command(ring, command, wait, stop, interpreter.posting_from());
                           },
                           &stop};
 };
@@ -23,6 +24,8 @@ struct ScriptThread::Shared {
 int ScriptThread::script_thread_main(std::shared_ptr<Shared> shared) {
   set_current_script_activity(&shared->activity);
   shared->interpreter.run(shared->script->root);
+  // Published before `ended`, so whoever sees the end sees how it ended.
+  if (shared->interpreter.exited()) shared->exited.store(true, std::memory_order_release);
   begin_script_wait(ScriptWait::Ended);
   set_current_script_activity(nullptr);
   shared->ended.store(true, std::memory_order_release);
@@ -60,6 +63,10 @@ bool ScriptThread::idle() const {
 
 bool ScriptThread::ended() const {
   return shared_ && shared_->ended.load(std::memory_order_acquire);
+}
+
+bool ScriptThread::exited() const {
+  return ended() && shared_->exited.load(std::memory_order_acquire);
 }
 
 bool ScriptThread::finished() const {

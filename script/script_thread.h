@@ -34,6 +34,8 @@ class ScriptThread {
   bool ended() const;
   // The thread has returned and every command it posted has been executed.
   bool finished() const;
+  // The thread has returned because the script met an `exit`.
+  bool exited() const;
 
   // Asks the thread to wind down and lets go of it without joining: it sees the
   // flag between statements, in loops, sleeps and ring waits, and ends there.

@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "script/source_spot.h"
+
 // Node kinds. The numbers are part of the language's interface; 70 and 71 carry
 // function definitions and return, which have no number of their own.
 enum NodeKind : int32_t {
@@ -97,6 +99,7 @@ struct SyntaxNode {
   float value = 0.0f;                         // N_NUM: the literal; unused otherwise
   Symbol* symbol = nullptr;                   // variable, function, command or quoted name
   SyntaxNode* child[NODE_CHILDREN] = {};      // operands in order; absent ones null
+  SourceSpot at;  // calls, scene statements and verbs: their name's place, for diagnostics
 };
 
 enum SymbolKind : int32_t {
@@ -104,6 +107,10 @@ enum SymbolKind : int32_t {
   SYMBOL_ARRAY = 2,
   SYMBOL_FUNCTION = 3,
 };
+
+// The most elements an array may be declared with (2^24, 64 MB of floats; an
+// index above it could not even be written exactly as a float).
+constexpr int32_t MAX_ARRAY_ELEMENTS = 16777216;
 
 // One per distinct name and scope.
 struct Symbol {

@@ -58,6 +58,13 @@ TEST(EndToEnd, LoadingANameWithNoFileStopsTheScript) {
   EXPECT_EQ(run.output,
             "Talpine Engine 2.02: script print: -1.000000\n"
             "Talpine Engine 2.02: script error\nunrecognized command: <nothing>\n");
+  // Standard error says what was looked for, where, and at which line.
+  EXPECT_EQ(run.errors, data.path() + "script.txt:2:13: error: load: no file for 'nothing' in " + data.path() +
+                            " (tried nothing.gfx, nothing.3ds, nothing.obj, nothing.gltf, nothing.glb, nothing.png, "
+                            "nothing.jpg, nothing.vp, nothing.fp, nothing.ogg, nothing.wav, nothing.flac, "
+                            "nothing.mp3) near 'nothing'\n"
+                            "print load(\"nothing\");\n"
+                            "            ^\n");
 }
 
 TEST(EndToEnd, StopEndsTheProgramNormally) {

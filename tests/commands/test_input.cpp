@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "commands/dispatch.h"
 #include "core/engine.h"
@@ -141,10 +142,16 @@ TEST_F(Input, KeysDoNothingWithoutKeybd) {
 
 TEST_F(Input, EscapeClosesAndGSavesAScreenshot) {
   draw_frames(1);
+  testing::internal::CaptureStderr();
   key(VK_G);
+  key(VK_G);
+  std::string said = testing::internal::GetCapturedStderr();
   FILE* shot = std::fopen((data->path() + "screen1.png").c_str(), "rb");
   EXPECT_NE(shot, nullptr);
   if (shot) std::fclose(shot);
+  // Each press says where its picture went.
+  EXPECT_EQ(said, "talpine: screenshot saved as " + data->path() + "screen1.png\n" +
+                      "talpine: screenshot saved as " + data->path() + "screen2.png\n");
 
   key(VK_ESCAPE);
   EXPECT_TRUE(close_requested());

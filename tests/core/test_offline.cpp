@@ -129,6 +129,30 @@ TEST(Record, WritesEveryFrameAtMultiplesOfItsStep) {
   EXPECT_FALSE(fs::exists(frames + "/frame000006.png"));
 }
 
+// Without --frames or --max-frames a recording ends with the script: one
+// frame more once it has ended and its commands ran.
+TEST(Record, WithoutALengthEndsWhenTheScriptEnds) {
+  DataFolder data;
+  data.write("script.txt", "sleep 100;\nscene color (1, 0, 0);\n");
+  std::string frames = data.path() + "frames";
+  RunResult run = run_talpine(data, {"--record", frames, "--fps", "50", "--size", "40x30"}, false, 60);
+  ASSERT_FALSE(run.timed_out);
+  ASSERT_EQ(run.exit_status, 0) << run.errors;
+  int written = 0;
+  for (const auto& entry : fs::directory_iterator(frames)) written += entry.path().extension() == ".png";
+  // 100 ms of sleep at 20 ms a frame, then the frame that shows the colour.
+  EXPECT_GE(written, 5);
+  EXPECT_LE(written, 8);
+  char last[32];
+  std::snprintf(last, sizeof last, "/frame%06d.png", written);
+  RunResult picture;
+  ASSERT_TRUE(read_png_file(frames + last, &picture));
+  int r, g, b;
+  picture.pixel(20, 15, &r, &g, &b);
+  EXPECT_GT(r, 200);
+  EXPECT_LT(g + b, 40);
+}
+
 TEST(FixedStep, ALongComputationStillLetsFramesThrough) {
   DataFolder data;
   // 300,000 statements without a wait: three statement budgets, so the frames
@@ -224,12 +248,21 @@ TEST(CommandLine, OfflineOptions) {
   EXPECT_EQ(options.record, "r");
   EXPECT_DOUBLE_EQ(options.fixed_step_ms, 40.0);  // implied by the recording's rate
   EXPECT_EQ(options.seed, 7u);
+  EXPECT_TRUE(options.seed_given);
   EXPECT_TRUE(options.watch);
+  EXPECT_EQ(options.frames, 1);  // a recording without a length ends with the script
 
   LaunchOptions explicit_step;
-  const char* argv2[] = {"talpine", "--fixed-step", "2.5", "--record", "r"};
-  ASSERT_EQ(parse_command_line(5, argv2, &explicit_step, &error), CommandLineAction::Run);
+  const char* argv2[] = {"talpine", "--fixed-step", "2.5", "--record", "r", "--max-frames", "9"};
+  ASSERT_EQ(parse_command_line(7, argv2, &explicit_step, &error), CommandLineAction::Run);
   EXPECT_DOUBLE_EQ(explicit_step.fixed_step_ms, 2.5);
+  EXPECT_EQ(explicit_step.frames, -1);
+  EXPECT_FALSE(explicit_step.seed_given);
+
+  LaunchOptions check;
+  const char* argv4[] = {"talpine", "--check", "--data", "d"};
+  EXPECT_EQ(parse_command_line(4, argv4, &check, &error), CommandLineAction::Check);
+  EXPECT_EQ(check.data_dir, "d");
 
   for (const char* bad : {"0", "-3", "x"}) {
     LaunchOptions o;
@@ -238,8 +271,8 @@ TEST(CommandLine, OfflineOptions) {
   }
 
   LaunchOptions video;
-  const char* argv4[] = {"talpine", "--record", "out.webm", "--crf", "40", "--start-at", "2.5"};
-  ASSERT_EQ(parse_command_line(7, argv4, &video, &error), CommandLineAction::Run) << error;
+  const char* argv5[] = {"talpine", "--record", "out.webm", "--crf", "40", "--start-at", "2.5"};
+  ASSERT_EQ(parse_command_line(7, argv5, &video, &error), CommandLineAction::Run) << error;
   EXPECT_EQ(video.record, "out.webm");
   EXPECT_EQ(video.crf, 40);
   EXPECT_DOUBLE_EQ(video.start_at_ms, 2500.0);

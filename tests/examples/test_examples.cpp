@@ -141,6 +141,20 @@ TEST(Examples, TheKeyframedBallEndsAtItsLastKey) {
   EXPECT_EQ(count_pixels(run, 0, 0, 240, 320, orange), 0);
 }
 
+// The camera flies from in front of the pair round to behind it, looking back:
+// positive yaw turns right, so the ball (x = 3) ends on the left.
+TEST(Examples, TheCameraFlightEndsBehindThePairLookingBack) {
+  auto red = [](int r, int g, int b) { return r > 150 && g < 100 && b < 100; };
+  auto blue = [](int r, int, int b) { return b > 150 && r < 120; };
+  RunResult run = render("camera", FIXED);
+  EXPECT_GT(count_pixels(run, 0, 0, 240, 320, blue), 500);
+  EXPECT_EQ(count_pixels(run, 0, 0, 240, 320, red), 0);
+  EXPECT_GT(count_pixels(run, 240, 0, 480, 320, red), 500);
+  RunResult still = render("camera", FIXED, {{"framer k start;", ""}});
+  EXPECT_GT(count_pixels(still, 0, 0, 240, 320, red), 500);  // from the front: the crate on the left
+  EXPECT_GT(count_pixels(still, 240, 0, 480, 320, blue), 500);
+}
+
 TEST(Examples, TheDeformerTurnsTheCrateGreen) {
   RunResult run = render("deformers", FIXED);
   Mean crate = region_mean(run, 220, 140, 260, 180);

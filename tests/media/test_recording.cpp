@@ -140,12 +140,13 @@ TEST_F(VideoFiles, TheFileIsFinishedHoweverTheRunEnds) {
     std::vector<StreamInfo> streams = probe(path);
     return streams.empty() ? -1 : streams[0].frames;
   };
-  // The script's `exit`: no further frame, exit status 0, a whole file.
+  // The script's `exit`: one frame shows what it posted, then the run ends
+  // with exit status 0 and a whole file.
   data.write("script.txt", "scene fogcolor (1, 0, 0);\nsleep 200;\nexit;\nscene fogcolor (0, 1, 0);\n");
   std::string exited = data.path() + "exit.mp4";
   RunResult run = run_talpine(data, {"--record", exited, "--fps", "50", "--size", "64x48"});
   EXPECT_EQ(run.exit_status, 0) << run.errors;
-  EXPECT_EQ(frames_in(exited), 10);  // 0 to 180 ms; it exits at 200 before that frame
+  EXPECT_EQ(frames_in(exited), 11);  // 0 to 200 ms: the frame at 200 ms is the last
 
   // `scene stop`, and a script error (a failed run, yet a file that plays).
   data.write("script.txt", "sleep 100;\nscene stop;\n");

@@ -288,9 +288,18 @@ TEST(Functions, RecursionKeepsEachLevelsPartialValues) {
   EXPECT_EQ(run.value("c"), 3.0f);  // called before its definition, without arguments
 }
 
-TEST(Functions, RunawayRecursionStopsAtTheDepthLimit) {
-  ScriptRun run("function down(n) { return down(n + 1) + 1; } x = down(0);");
+TEST(Functions, RunawayRecursionStopsAtTheDepthLimitWithOneWarningPerCall) {
+  testing::internal::CaptureStderr();
+  ScriptRun run(
+      "function down(n) { return down(n + 1) + 1; }\n"
+      "x = down(0);\ny = down(0);\n");
+  std::string errors = testing::internal::GetCapturedStderr();
+  // Each of the 1000 nested calls adds 1 to the 0 that the deepest one gives.
   EXPECT_EQ(run.value("x"), static_cast<float>(MAX_CALL_DEPTH));
+  EXPECT_EQ(run.value("y"), static_cast<float>(MAX_CALL_DEPTH));
+  const std::string warning = "script.txt:1:27: warning: calls nested deeper than 1000: this call gives 0 without running near 'down'";
+  ASSERT_NE(errors.find(warning), std::string::npos) << errors;
+  EXPECT_EQ(errors.find(warning, errors.find(warning) + 1), std::string::npos) << "warned twice:\n" << errors;
 }
 
 TEST(Functions, TopLevelReturnEndsTheScript) {
@@ -394,16 +403,25 @@ TEST(Stopping, AStopDuringACommandEndsTheRunBeforeTheNextStatement) {
   }
 }
 
-TEST(Exit, ExitEndsTheProcessAtOnceWithStatusZero) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        auto script = parse_text("a = 1; exit; print 2;");
-        Interpreter interpreter([](const CommandSlot&, bool) { return 0; });
-        interpreter.run(script->root);
-        std::abort();  // not reached
-      },
-      testing::ExitedWithCode(0), "");
+// `exit` ends the run where it stands, also from inside a function and from an
+// argument; the process goes on, so that whoever runs the script can let the
+// commands already posted run first.
+TEST(Exit, ExitEndsTheRunAndPostsNothingMore) {
+  ScriptRun run("a = 1; object 1 before; exit; a = 2; object 1 after;");
+  EXPECT_TRUE(run.interpreter.exited());
+  EXPECT_EQ(run.value("a"), 1.0f);
+  ASSERT_EQ(run.posted.size(), 1u);
+  EXPECT_STREQ(run.posted[0].command.name, "before");
+
+  ScriptRun nested(
+      "function f(n) { if (n == 0) exit; return f(n - 1); }\n"
+      "object 1 first; object 2 position (f(3), 0, 0); b = status cLight(0); print 9;");
+  EXPECT_TRUE(nested.interpreter.exited());
+  ASSERT_EQ(nested.posted.size(), 1u);  // neither the command with the call nor the verb
+  EXPECT_TRUE(nested.capture.messages().empty());
+
+  ScriptRun plain("a = 1;");
+  EXPECT_FALSE(plain.interpreter.exited());
 }
 
 }  // namespace

@@ -105,11 +105,34 @@ bool make_item(const std::string& dir, const std::string& item) {
   return false;
 }
 
+void usage(FILE* out) {
+  std::fprintf(out,
+               "usage: asset_tool OUT_DIR GENERATOR:FILE[=TEXTURE]...\n"
+               "       asset_tool --help\n"
+               "\n"
+               "Writes each FILE into OUT_DIR from its GENERATOR. The extension of FILE picks the\n"
+               "format: .obj or .3ds for a mesh, .png or .jpg for an image. =TEXTURE names the map\n"
+               "of a .3ds file's material (box:crate.3ds=brick.jpg).\n"
+               "\n"
+               "mesh generators:\n");
+  for (const auto& [name, make] : MESHES) std::fprintf(out, "  %s\n", name.c_str());
+  std::fprintf(out, "image generators:\n");
+  for (const auto& [name, make] : IMAGES) std::fprintf(out, "  %s\n", name.c_str());
+  std::fprintf(out,
+               "  sky       six faces: sky:clouds.jpg writes clouds_top.jpg ... clouds_front.jpg\n"
+               "\n"
+               "example: build/tools/asset_tool Data box:crate.obj checker:checker.png sky:sky.jpg\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    usage(stdout);
+    return 0;
+  }
   if (argc < 3) {
-    std::fprintf(stderr, "usage: asset_tool OUT_DIR GENERATOR:FILE[=TEXTURE]...\n");
+    usage(stderr);
     return 2;
   }
   std::string dir = argv[1];
