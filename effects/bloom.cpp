@@ -76,7 +76,9 @@ void cBloom::prepare() {
     return;
   }
 
-  // The scene at buffer size, into the buffer
+  // The scene at buffer size, into the buffer, on black: only what is drawn
+  // can bloom
+  BlackClear black;
   render_view(engine, buffer_view(engine, buffer), draw_bloom_scene, spread_bloom_buffer);
 }
 
@@ -121,6 +123,7 @@ void cBloom::compositeFullscreen() {
 void cBloom::prepareAfterSwap() {
   if (!active || buffer == 0 || fullBuffer == 0) return;
   MultisampleOff multisampling(engine->window.multisample != 0);
+  BlackClear black;  // the blur's sums start from black
   int width = buffer_width(engine, buffer), height = buffer_height(engine, buffer);
 
   // Identity matrices at buffer size
