@@ -118,6 +118,9 @@ struct cObject {
   char name[OBJECT_NAME_SIZE] = {};
   int32_t bakeAngle = 120;  // lightmap baker: view angle of the sample views, degrees
   int32_t bakeLevel = 1;    // lightmap baker: subdivision level of each triangle
+  // Differs between any two objects of a run: tells the object an element
+  // holds by slot number from another one loaded into the slot since.
+  const uint32_t serial;
 
   // Fills the object from data folder + name: .gfx, else .3ds, else .obj.
   bool load(const char* mesh_name);
