@@ -15,6 +15,7 @@
 #include "core/view.h"
 #include "core/window.h"
 #include "lighting/lightmap_layout.h"
+#include "mesh/lightmap_images.h"
 #include "mesh/loaded_shape.h"
 #include "mesh/object.h"
 #include "platform/gl_api.h"

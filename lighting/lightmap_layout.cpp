@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 int classicLightmapColumns(int triangles) {
   float v = std::sqrt((static_cast<float>(triangles) + 1.0f) * 0.5f);
@@ -145,13 +146,4 @@ void fillLightmapMargins(const uint8_t* rgba, int size, int passes, uint8_t* rgb
   }
   for (size_t p = 0; p < pixels; ++p)
     for (int c = 0; c < 3; ++c) rgb[p * 3 + c] = covered[p] ? colour[p * 3 + c] : 0;
-}
-
-std::string lightmapName(const char* object_name, int group, int material) {
-  char name[255];
-  if (group >= 0 && group < 10 && material >= 0 && material < 10)
-    std::snprintf(name, sizeof name, "%s_%d%d_lite", object_name, group, material);
-  else
-    std::snprintf(name, sizeof name, "%s_%d_%d_lite", object_name, group, material);
-  return name;
 }

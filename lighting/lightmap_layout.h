@@ -1,7 +1,6 @@
 // The pure arithmetic of lightmap baking, free of GL: where a material's
 // triangles sit in its square lightmap, the order in which samples are gathered
-// and rasterised, how one sample view is averaged into a colour, and the file
-// names of the baked images.
+// and rasterised, how one sample view is averaged into a colour.
 //
 // Lightmap coordinates are 4 ints per triangle corner, (s, t, 0, q), in pixels
 // of a lightmap of q x q, so s/q and t/q are texture coordinates; t counts up
@@ -12,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
 
 // Values per triangle in a lightmapCoords array.
 constexpr int LIGHTMAP_TRIANGLE_INTS = 12;
@@ -118,7 +118,3 @@ void sampleViewUp(const float eye[3], const float target[3], float up[3]);
 // The result goes to `rgb` (3 bytes a pixel, the same row order).
 void fillLightmapMargins(const uint8_t* rgba, int size, int passes, uint8_t* rgb);
 
-// The image name of group g, material m of an object: "%s_%d%d_lite", with an
-// underscore between the numbers when either has two digits or more (group 1
-// material 11 and group 11 material 1 would otherwise share a file).
-std::string lightmapName(const char* object_name, int group, int material);

@@ -43,7 +43,9 @@ struct MaterialGroup {
   int16_t bumpTexture = 0;            // kept for other passes; not used by drawing
   int16_t normalTexture = 0;
   int16_t envTexture = 0;
-  int16_t lightmapTexture = 0;        // the glow source of the glow mask
+  // With lightmapCoords, the baked lightmap drawn over the colour map; without
+  // them, the glow source of the glow mask (and not drawn).
+  int16_t lightmapTexture = 0;
   uint8_t transparent = 0;            // drawn in the blended pass
   // Set by the lightmap baker while baseTexture holds its lightmap (between
   // `calc` and finishing): the group is drawn through lightmapCoords, where

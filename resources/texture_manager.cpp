@@ -290,8 +290,14 @@ void loadMaterialTextures(cObject* object, int part, int group, const char* name
   material.lightmapTexture = 0;
   material.transparent = 0;
 
+  // Clamped to the edges, unless the part's texture coordinates tile the
+  // image: clamped, a tiled floor would show one tile and streaks. (The load
+  // verb repeats, and a second load of the name gets this first wrap mode.)
+  bool tiled = false;
+  for (float coordinate : mesh_part.texCoords)
+    if (coordinate < -0.01f || coordinate > 1.01f) tiled = true;
   Engine* engine = object->engine;
-  material.baseTexture = static_cast<int16_t>(loadTexture(engine, name, GL_CLAMP_TO_EDGE));
+  material.baseTexture = static_cast<int16_t>(loadTexture(engine, name, tiled ? GL_REPEAT : GL_CLAMP_TO_EDGE));
   if (material.baseTexture != 0 && engine->resources.textures[material.baseTexture].bytesPerPixel == 4) {
     material.transparent = 1;
     object->blended = 1;

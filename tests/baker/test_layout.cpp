@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "lighting/lightmap_layout.h"
+#include "mesh/lightmap_images.h"
 
 namespace {
 
