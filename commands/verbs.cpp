@@ -121,6 +121,15 @@ int32_t status_selection(const CommandContext& context, const CommandArgs&) {
   return select_object_at_centre(context.engine);
 }
 
+// While a fade runs, its alpha in hundredths (at least 1); 0 when none runs. A
+// script waits for a fade to end, or to be nearly black, before it goes on.
+int32_t status_fading(const CommandContext& context, const CommandArgs&) {
+  const Engine* engine = context.engine;
+  if (!engine->fog.fade_on) return 0;
+  const int32_t alpha = float_to_int(engine->fog.fade_color[3] * 100.0f);
+  return alpha < 1 ? 1 : (alpha > 100 ? 100 : alpha);
+}
+
 // ---- the verb tables, in test order ------------------------------------------------
 
 constexpr Keyword<VerbHandler> NEW_CLASSES[] = {
@@ -191,6 +200,7 @@ constexpr Keyword<VerbHandler> STATUS_QUERIES[] = {
     {"cCamRZ", status_camera_rotation<2>},
     {"keystate", status_keystate},
     {"selection", status_selection},
+    {"fading", status_fading},
     // The class's own name, after every other query, so that a script spelling
     // it like every other class keeps running.
     {"cTexgfx", status_active<CMD_TEXGFX>},
