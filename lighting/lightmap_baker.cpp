@@ -198,7 +198,10 @@ void prepare(cRadio* radio) {
         if (number < MAX_LIGHTMAPS && layout.fits) {
           radio->names[number] = lightmapName(object->name, p, g);
           radio->lightmaps[number].assign(static_cast<size_t>(radio->lmsize) * radio->lmsize * 3, 0);
-          if (material.lightmapTexture != 0 && !material.lightmapCoords.empty()) {
+          if (material.baseIsLightmap) {
+            // A calc again before finishing: the views see the lightmap the
+            // last one installed, and the colour map stays where it is.
+          } else if (material.lightmapTexture != 0 && !material.lightmapCoords.empty()) {
             std::swap(material.baseTexture, material.lightmapTexture);
           } else {
             material.lightmapTexture = material.baseTexture;
