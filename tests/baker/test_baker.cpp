@@ -241,6 +241,28 @@ TEST_F(Baker, SavemodeOffWritesNothingAndTheCacheKeepsTheLoadedMesh) {
   EXPECT_EQ(group(0).lightmapCoords, coords);
 }
 
+// A second calc before finishing bakes again from what the first installed:
+// the views see its lightmaps, and the colour map stays aside until the end.
+TEST_F(Baker, ASecondCalcBakesFromTheFirstsLightmaps) {
+  make_scene();
+  ASSERT_TRUE(write_lambert(*data, 32, "stone"));
+  const int stone = loadTexture(engine, "stone", GL_REPEAT);
+  run(CMD_OBJECT, "texture", 0, static_cast<float>(stone));
+  ASSERT_EQ(group(0).baseTexture, stone);
+  bake(64, 16);
+  const int first = group(0).baseTexture;
+  ASSERT_TRUE(isBakerTexture(engine, first));
+  EXPECT_EQ(group(0).lightmapTexture, stone);
+  radio("calc");
+  EXPECT_TRUE(isBakerTexture(engine, group(0).baseTexture)) << "the second pass's lightmap";
+  EXPECT_EQ(group(0).lightmapTexture, stone) << "the colour map kept aside";
+  ASSERT_EQ(run(CMD_DELETE, "cRadio"), 1);
+  EXPECT_EQ(group(0).baseTexture, stone);
+  EXPECT_TRUE(isBakerTexture(engine, group(0).lightmapTexture));
+  EXPECT_FALSE(engine->resources.textures[first].inUse && group(0).lightmapTexture != first)
+      << "the first pass's lightmap is freed once replaced";
+}
+
 TEST_F(Baker, TexresetFreesOnlyTheBakersLightmaps) {
   make_scene();
   bake(64, 16);
