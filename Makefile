@@ -75,8 +75,8 @@ clean:
 .PHONY: assets
 ASSET_TOOL = $(BUILD)/tools/asset_tool
 DEMO_ASSETS = plane:floor.obj box:crate.3ds=brick.jpg sphere:ball.obj torus:ring.3ds=marble.png \
-	grid:pool.3ds grid16:pond.3ds room:room.3ds=checker.png box:monitor.obj \
-	checker:checker.png tiles:tiles.png brick:brick.jpg marble:marble.png gradient:gradient.jpg \
+	grid:pool.3ds grid16:pond.3ds room:room.3ds=checker.png court:court.3ds=stone.png box:monitor.obj \
+	checker:checker.png tiles:tiles.png brick:brick.jpg stone:stone.jpg marble:marble.png gradient:gradient.jpg \
 	particle:spark.png flare:star.png ring:ring.png hot:hot.png sky:sky.jpg lambert:lambert.png
 EXAMPLE_ASSETS_meshes = box:crate.3ds=brick.jpg sphere:ball.obj brick:brick.jpg marble:marble.png
 EXAMPLE_ASSETS_gltf = torus:ring.glb=marble.png box:crate.glb=brick.jpg

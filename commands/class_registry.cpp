@@ -16,7 +16,7 @@ const ClassRegistry& engine_classes() { return registry(); }
 
 // One line per class. The order is the order of every frame stage (see
 // FrameStage in core/element_class.h):
-//   update:       framer, water, fluid, texgfx, deform
+//   update:       csg, framer, water, fluid, texgfx, deform
 //   before clear: texgfx, glow, bloom
 //   background:   blur
 //   opaque:       light, skybox, object, shadow, csg

@@ -98,12 +98,17 @@ void scene_fade(const CommandContext& context, const SceneArgs& a) {
 }
 
 // The viewport (not the window) takes the size; the next resize event sets the
-// client size again. Sizes of 0 or below would make the aspect NaN, and the
-// fields are 16 bits wide: such sizes are ignored.
+// client size again. A width or height of 0 or below gives the window's own
+// size back (whatever a bake left behind, at any window size); sizes beyond
+// the 16-bit fields are ignored.
 void scene_size(const CommandContext& context, const SceneArgs& a) {
   if (!context.engine->window.hglrc) return;
   int w = float_to_int(a.a0), h = float_to_int(a.a1);
-  if (w <= 0 || h <= 0 || w > INT16_MAX || h > INT16_MAX) return;
+  if (w > INT16_MAX || h > INT16_MAX) return;
+  if (w <= 0 || h <= 0) {
+    set_viewport(0.0, -1, -1);
+    return;
+  }
   set_viewport(0.0, w, h);
 }
 

@@ -128,6 +128,15 @@ int32_t status_music(const CommandContext&, const CommandArgs&) {
   return static_cast<int32_t>(music().position_ms());
 }
 
+// While a fade runs, its alpha in hundredths (at least 1); 0 when none runs. A
+// script waits for a fade to end, or to be nearly black, before it goes on.
+int32_t status_fading(const CommandContext& context, const CommandArgs&) {
+  const Engine* engine = context.engine;
+  if (!engine->fog.fade_on) return 0;
+  const int32_t alpha = float_to_int(engine->fog.fade_color[3] * 100.0f);
+  return alpha < 1 ? 1 : (alpha > 100 ? 100 : alpha);
+}
+
 // ---- the verb tables, in test order ------------------------------------------------
 
 constexpr Keyword<VerbHandler> NEW_CLASSES[] = {
@@ -203,6 +212,7 @@ constexpr Keyword<VerbHandler> STATUS_QUERIES[] = {
     {"cTexgfx", status_active<CMD_TEXGFX>},
     // Added later: after every existing query, matching none of them.
     {"cMusic", status_music},
+    {"fading", status_fading},
 };
 
 int run_verb(std::span<const Keyword<VerbHandler>> table, const CommandContext& context,

@@ -77,7 +77,9 @@ void cBloom::prepare() {
     return;
   }
 
-  // The scene at buffer size, into the buffer
+  // The scene at buffer size, into the buffer, on black: only what is drawn
+  // can bloom
+  BlackClear black;
   render_view(engine, buffer_view(engine, buffer), draw_bloom_scene, spread_bloom_buffer);
 }
 
@@ -123,6 +125,7 @@ void cBloom::prepareAfterSwap() {
   if (!active || buffer == 0 || fullBuffer == 0) return;
   platform::keep_presented_frame();  // this pass draws over the presented frame
   MultisampleOff multisampling(engine->window.multisample != 0);
+  BlackClear black;  // the blur's sums start from black
   int width = buffer_width(engine, buffer), height = buffer_height(engine, buffer);
 
   // Identity matrices at buffer size

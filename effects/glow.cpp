@@ -59,7 +59,8 @@ void cGlow::prepare() {
     return;
   }
 
-  // The glow mask at buffer size, blurred in the buffer
+  // The glow mask at buffer size, blurred in the buffer, on black
+  BlackClear black;
   render_view(engine, buffer_view(engine, buffer), draw_glow_masks, blur_glow_buffer);
 }
 

@@ -17,6 +17,14 @@ void clear_mark(const Engine* engine, int number) {
   if (cObject* object = object_at(engine, number)) object->csgMark = 0;
 }
 
+// The object activation claimed, while it is still in its slot.
+cObject* claimed_object(const Engine* engine, const cCSG::Operand& operand) {
+  cObject* object = object_at(engine, operand.slot);
+  return object && object->serial == operand.serial ? object : nullptr;
+}
+
+cCSG::Operand operand_of(int slot, const cObject& object) { return {slot, object.serial}; }
+
 // The object draw settings the passes change and give back.
 struct DrawSettings {
   int32_t frontFace;
@@ -81,6 +89,10 @@ void draw_operation(cCSG& csg) {
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   glCullFace(GL_BACK);
 
+  // B's active flag is the pass's from here on; one the script set since the
+  // last pass is B's own, given back when the operation ends.
+  if (b->active) csg.bActive = true;
+
   // The operands' draw settings are borrowed for the passes
   DrawSettings saved_a = save(*a), saved_b = save(*b);
   a->frustumTest = 0;
@@ -142,12 +154,25 @@ struct CSGClass {
       {"active", csg_active},   {"settings", csg_settings}, {"opmode", csg_opmode},
       {"object1", csg_object1}, {"object2", csg_object2},
   };
-  // Only operand numbers that name an existing object lose their mark.
+  // Only operand numbers that name an existing object lose their mark; the
+  // operands activation took get B's active flag back too.
   static void destroy(cCSG* csg) {
     csg->active = false;
+    releaseCSGOperands(csg);
     clear_mark(csg->engine, csg->object1);
     clear_mark(csg->engine, csg->object2);
     delete csg;
+  }
+  // Before anything is drawn: an operation whose operand was deleted (or
+  // replaced in its slot) ends and gives the other one back.
+  static void update(Engine* e) {
+    for (int i = 0; i < e->scene.csgs.count && i < MAX_ELEMENTS; ++i) {
+      cCSG* csg = e->scene.csgs[i];
+      if (!csg || !csg->claimed) continue;
+      if (claimed_object(e, csg->claimedA) && claimed_object(e, csg->claimedB)) continue;
+      csg->active = false;
+      releaseCSGOperands(csg);
+    }
   }
   // `new cCSG(a0, a1)`: A = a0 as a 16-bit number, B = a1; nothing activated.
   // After the shadow volumes, whose stencil counts it shares.
@@ -173,9 +198,32 @@ void activateCSG(cCSG* csg) {
   cObject* a = object_at(engine, csg->object1);
   cObject* b = object_at(engine, csg->object2);
   if (!a || !b) return;
+  const cCSG::Operand new_a = operand_of(csg->object1, *a), new_b = operand_of(csg->object2, *b);
+  const bool same = csg->claimed && claimed_object(engine, csg->claimedA) == a &&
+                    claimed_object(engine, csg->claimedB) == b;
+  if (!same) {
+    releaseCSGOperands(csg);
+    csg->claimed = true;
+    csg->claimedA = new_a;
+    csg->claimedB = new_b;
+    csg->bActive = b->active != 0;
+  }
   a->csgMark = 1;
   b->csgMark = 1;
   csg->active = true;
+}
+
+void releaseCSGOperands(cCSG* csg) {
+  if (!csg->claimed) return;
+  if (cObject* a = claimed_object(csg->engine, csg->claimedA)) a->csgMark = 0;
+  if (cObject* b = claimed_object(csg->engine, csg->claimedB)) {
+    b->csgMark = 0;
+    b->active = csg->bActive ? 1 : 0;
+    b->dirty = 1;
+  }
+  csg->claimed = false;
+  csg->claimedA = csg->claimedB = cCSG::Operand{};
+  csg->bActive = false;
 }
 
 void csgPass(Engine* engine) {

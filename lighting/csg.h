@@ -3,6 +3,10 @@
 // without changing any geometry. While an operation is active both objects are
 // marked and left out of the opaque pass; the CSG pass draws them. Render
 // thread only; runs after the shadow pass, whose stencil counts it shares.
+//
+// What activation changes it gives back: when the operation is deleted, when
+// it takes other operands, and when one of its operands is deleted, both
+// operands lose their mark and B its borrowed active flag.
 #pragma once
 
 #include <cstdint>
@@ -19,10 +23,24 @@ struct cCSG {
   bool opmode = true;   // true: A ∩ B; false: A - B
   bool active = false;
   Engine* engine;
+
+  // The operands activation marked, by slot and object serial, and B's own
+  // active flag, which the CSG pass overwrites every frame.
+  struct Operand {
+    int slot = -1;
+    uint32_t serial = 0;
+  };
+  bool claimed = false;
+  Operand claimedA, claimedB;
+  bool bActive = false;
 };
 
-// Marks both objects and switches the operation on, when both exist.
+// Marks both objects and switches the operation on, when both exist; the
+// operands of an earlier activation are given back first.
 void activateCSG(cCSG* csg);
+// Gives the claimed operands that still exist their marks and B its active
+// flag back; the operation stays as it is otherwise.
+void releaseCSGOperands(cCSG* csg);
 // The CSG pass of the scene pass: every active operation in slot order.
 void csgPass(Engine* engine);
 

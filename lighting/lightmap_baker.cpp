@@ -15,14 +15,19 @@
 #include "core/view.h"
 #include "core/window.h"
 #include "lighting/lightmap_layout.h"
+#include "mesh/lightmap_images.h"
 #include "mesh/loaded_shape.h"
 #include "mesh/object.h"
 #include "platform/gl_api.h"
 #include "platform/platform.h"
+#include "resources/buffer_passes.h"
 #include "resources/render_buffers.h"
 #include "resources/texture_manager.h"
 
 namespace {
+
+// Pixels each cell's light is spread into the margin around it.
+constexpr int LIGHTMAP_BORDER = 2;
 
 // ---- slots the baker made --------------------------------------------------------
 
@@ -188,18 +193,25 @@ void prepare(cRadio* radio) {
       MeshPart& part = object->parts[p];
       for (int g = 0; g < static_cast<int>(part.groups.size()); ++g) {
         MaterialGroup& material = part.groups[g];
-        BakedMaterial entry{k, object, p, g, ++number, false};
+        BakedMaterial entry{k, object, p, g, ++number, false, {}};
         LightmapLayout layout = layoutLightmap(material.triangleCount, radio->lmsize);
         if (number < MAX_LIGHTMAPS && layout.fits) {
           radio->names[number] = lightmapName(object->name, p, g);
           radio->lightmaps[number].assign(static_cast<size_t>(radio->lmsize) * radio->lmsize * 3, 0);
-          if (material.lightmapTexture != 0 && !material.lightmapCoords.empty()) {
+          if (material.baseIsLightmap) {
+            // A calc again before finishing: the views see the lightmap the
+            // last one installed, and the colour map stays where it is.
+          } else if (material.lightmapTexture != 0 && !material.lightmapCoords.empty()) {
             std::swap(material.baseTexture, material.lightmapTexture);
           } else {
             material.lightmapTexture = material.baseTexture;
             material.baseTexture = static_cast<int16_t>(
                 new_lightmap_texture(engine, radio->lightmaps[number].data(), radio->lmsize));
           }
+          entry.layout = layout.coords;
+          // Drawn one pixel inside each cell from the first view on, so
+          // that filtering never reads a neighbouring cell.
+          insetLightmapCoords(&layout.coords);
           material.lightmapCoords = std::move(layout.coords);
           material.baseIsLightmap = 1;
           entry.baked = true;
@@ -254,6 +266,27 @@ void weight_view(cRadio* radio) {
   glPopMatrix();
 }
 
+// The sample view being drawn: render_view's draw callback takes no state.
+struct SampleCamera {
+  const float* eye = nullptr;
+  const float* target = nullptr;
+};
+SampleCamera sample_camera;
+
+// The scene under the sample camera. render_view has set it up looking from
+// eye to target with y up; a view along y needs another up vector.
+void draw_sample(Engine* engine) {
+  float up[3];
+  sampleViewUp(sample_camera.eye, sample_camera.target, up);
+  if (up[1] != 1.0f) {
+    const float* e = sample_camera.eye;
+    const float* t = sample_camera.target;
+    glLoadIdentity();
+    gluLookAt(e[0], e[1], e[2], t[0], t[1], t[2], up[0], up[1], up[2]);
+  }
+  draw_scene(engine);
+}
+
 // One sample view from `eye` toward `target` into the bake buffer, weighted by
 // the lambert image. The sample camera stays the engine's until the bake
 // finishes, as scripts that read the camera during a bake expect.
@@ -266,7 +299,9 @@ void sample_view(cRadio* radio, const float eye[3], const float target[3]) {
   view.look_at = target;
   view.target_pass = true;
   view.keep_camera = true;
-  render_view(engine, view);
+  sample_camera = SampleCamera{eye, target};
+  render_view(engine, view, draw_sample);
+  sample_camera = SampleCamera{};
 
   weight_view(radio);
 
@@ -286,7 +321,7 @@ void average_into(cRadio* radio, int64_t sample) {
               &radio->samples[static_cast<size_t>(sample) * 3]);
 }
 
-void render_lightmap(cRadio* radio, const BakedMaterial& entry, const MaterialGroup& material, int level) {
+void render_lightmap(cRadio* radio, const BakedMaterial& entry, int level) {
   if (entry.number < 1 || entry.number >= MAX_LIGHTMAPS || radio->lightmaps[entry.number].empty()) return;
   const int size = radio->lmsize;
   glMatrixMode(GL_MODELVIEW);
@@ -306,13 +341,17 @@ void render_lightmap(cRadio* radio, const BakedMaterial& entry, const MaterialGr
   glDisable(GL_LIGHTING);
   glShadeModel(GL_SMOOTH);
   select_bake_buffer(radio);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  {
+    // Alpha 0 where no triangle is drawn: the margins filled below.
+    BlackClear black;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  }
   glBegin(GL_TRIANGLES);
   int64_t counter = 0;
   const int64_t sample_count = static_cast<int64_t>(radio->samples.size() / 3);
-  const int triangles = static_cast<int>(material.lightmapCoords.size() / LIGHTMAP_TRIANGLE_INTS);
+  const int triangles = static_cast<int>(entry.layout.size() / LIGHTMAP_TRIANGLE_INTS);
   for (int t = 0; t < triangles; ++t) {
-    const int32_t* c = &material.lightmapCoords[static_cast<size_t>(t) * LIGHTMAP_TRIANGLE_INTS];
+    const int32_t* c = &entry.layout[static_cast<size_t>(t) * LIGHTMAP_TRIANGLE_INTS];
     const int p0[2] = {c[0], c[1]}, p1[2] = {c[4], c[5]}, p2[2] = {c[8], c[9]};
     rasterPoints(p0, p1, p2, level, &counter, [&](const int* p, int64_t sample) {
       if (sample < sample_count) glColor3ubv(&radio->samples[static_cast<size_t>(sample) * 3]);
@@ -326,8 +365,12 @@ void render_lightmap(cRadio* radio, const BakedMaterial& entry, const MaterialGr
   glPopMatrix();
   glMatrixMode(GL_MODELVIEW);
   glPopMatrix();
+  // Each cell's light reaches two pixels into the margins around it, so that
+  // filtering along a cell's edge never mixes in the black between cells.
+  std::vector<uint8_t> drawn(static_cast<size_t>(size) * size * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, radio->lightmaps[entry.number].data());
+  glReadPixels(0, 0, size, size, GL_RGBA, GL_UNSIGNED_BYTE, drawn.data());
+  fillLightmapMargins(drawn.data(), size, LIGHTMAP_BORDER, radio->lightmaps[entry.number].data());
 }
 
 void bake_material(cRadio* radio, const cObject* object, const MeshPart& part, const BakedMaterial& entry,
@@ -356,7 +399,7 @@ void bake_material(cRadio* radio, const cObject* object, const MeshPart& part, c
     progress->done += 1;
     progress->report(false);
   }
-  render_lightmap(radio, entry, *material, level);
+  render_lightmap(radio, entry, level);
   radio->samples.clear();
   radio->samples.shrink_to_fit();
 }
@@ -513,7 +556,6 @@ void finishRadio(cRadio* radio) {
       any = true;
       std::swap(material->baseTexture, material->lightmapTexture);
       material->baseIsLightmap = 0;
-      insetLightmapCoords(&material->lightmapCoords);
       if (!radio->lightmaps[entry.number].empty()) {
         if (radio->savemode) save_lightmap(radio, entry.number);
         radio->lightmaps[entry.number].clear();

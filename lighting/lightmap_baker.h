@@ -4,8 +4,9 @@
 // colour, and draws the samples Gouraud-shaded into the triangle's cell of the
 // material's lightmap. Between `calc` and finishing the lightmaps sit in the
 // materials' baseTexture (what the objects show); finishing moves them to
-// lightmapTexture, writes them as PNG images beside the meshes and rewrites the
-// meshes' .gfx caches with the lightmap coordinates.
+// lightmapTexture (drawn over the colour map from then on), writes them as PNG
+// images beside the meshes and rewrites the meshes' .gfx caches with the
+// lightmap coordinates, by which a later load finds the images again.
 //
 // Sample views and lightmaps are drawn into an off-screen framebuffer of their
 // own size, so the window size does not limit them. Everything runs on the
@@ -35,6 +36,10 @@ struct BakedMaterial {
   int part = 0, group = 0;
   int number = 0;              // running material number
   bool baked = false;          // has a layout and a buffer (else left as it was)
+  // Where its triangles are drawn into the lightmap. The material's own
+  // lightmapCoords are these moved one pixel into each cell: what it is drawn
+  // through, during the bake as after it.
+  std::vector<int32_t> layout;
 };
 
 // The off-screen framebuffer of the sample views and lightmaps.

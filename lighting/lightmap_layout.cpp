@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 int classicLightmapColumns(int triangles) {
   float v = std::sqrt((static_cast<float>(triangles) + 1.0f) * 0.5f);
@@ -45,7 +46,7 @@ LightmapLayout layoutWithColumns(int triangles, int lmsize, int columns) {
       }
     }
   }
-  layout.fits = inside && a - 2 >= MIN_LIGHTMAP_LEG;
+  layout.fits = inside && a - LIGHTMAP_INSET_LOSS >= MIN_LIGHTMAP_LEG;
   return layout;
 }
 
@@ -54,7 +55,7 @@ LightmapLayout layoutLightmap(int triangles, int lmsize) {
   if (classic.fits) return classic;
   // Cells shrink as the count grows; past the point where the legs get too
   // short nothing can fit any more.
-  for (int columns = 1; lmsize / columns - 2 >= MIN_LIGHTMAP_LEG; ++columns) {
+  for (int columns = 1; lmsize / columns - LIGHTMAP_INSET_LOSS >= MIN_LIGHTMAP_LEG; ++columns) {
     LightmapLayout layout = layoutWithColumns(triangles, lmsize, columns);
     if (layout.fits) return layout;
   }
@@ -64,7 +65,7 @@ LightmapLayout layoutLightmap(int triangles, int lmsize) {
 
 void insetLightmapCoords(std::vector<int32_t>* coords) {
   // (dx, dy) per corner: first triangle of a pair, then the second.
-  static const int moves[2][3][2] = {{{1, -1}, {-2, -1}, {1, 2}}, {{-1, 1}, {1, 1}, {-1, -1}}};
+  static const int moves[2][3][2] = {{{1, -1}, {-3, -1}, {1, 3}}, {{-1, 1}, {3, 1}, {-1, -3}}};
   size_t triangles = coords->size() / LIGHTMAP_TRIANGLE_INTS;
   for (size_t t = 0; t < triangles; ++t) {
     int32_t* corner = coords->data() + t * LIGHTMAP_TRIANGLE_INTS;
@@ -99,11 +100,50 @@ void averageView(const uint8_t* rgb, size_t pixel_count, int darklevel, float li
   }
 }
 
-std::string lightmapName(const char* object_name, int group, int material) {
-  char name[255];
-  if (group >= 0 && group < 10 && material >= 0 && material < 10)
-    std::snprintf(name, sizeof name, "%s_%d%d_lite", object_name, group, material);
-  else
-    std::snprintf(name, sizeof name, "%s_%d_%d_lite", object_name, group, material);
-  return name;
+void sampleViewUp(const float eye[3], const float target[3], float up[3]) {
+  const float d[3] = {target[0] - eye[0], target[1] - eye[1], target[2] - eye[2]};
+  const float length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+  const float sideways = std::sqrt(d[0] * d[0] + d[2] * d[2]);
+  // Within about 0.06 degrees of y the look-at camera's sideways axis is lost.
+  const bool along_y = !(sideways > 1e-3f * length);
+  up[0] = 0.0f;
+  up[1] = along_y ? 0.0f : 1.0f;
+  up[2] = along_y ? 1.0f : 0.0f;
+}
+
+void fillLightmapMargins(const uint8_t* rgba, int size, int passes, uint8_t* rgb) {
+  const size_t pixels = static_cast<size_t>(size) * size;
+  std::vector<uint8_t> colour(pixels * 3), covered(pixels);
+  for (size_t p = 0; p < pixels; ++p) {
+    for (int c = 0; c < 3; ++c) colour[p * 3 + c] = rgba[p * 4 + c];
+    covered[p] = rgba[p * 4 + 3] >= 128;
+  }
+  for (int pass = 0; pass < passes; ++pass) {
+    std::vector<uint8_t> next_colour = colour, next_covered = covered;
+    bool grew = false;
+    for (int y = 0; y < size; ++y)
+      for (int x = 0; x < size; ++x) {
+        const size_t p = static_cast<size_t>(y) * size + x;
+        if (covered[p]) continue;
+        int sum[3] = {0, 0, 0}, n = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx) {
+            const int nx = x + dx, ny = y + dy;
+            if ((dx == 0 && dy == 0) || nx < 0 || ny < 0 || nx >= size || ny >= size) continue;
+            const size_t q = static_cast<size_t>(ny) * size + nx;
+            if (!covered[q]) continue;
+            for (int c = 0; c < 3; ++c) sum[c] += colour[q * 3 + c];
+            ++n;
+          }
+        if (n == 0) continue;
+        for (int c = 0; c < 3; ++c) next_colour[p * 3 + c] = static_cast<uint8_t>((sum[c] + n / 2) / n);
+        next_covered[p] = 1;
+        grew = true;
+      }
+    colour.swap(next_colour);
+    covered.swap(next_covered);
+    if (!grew) break;
+  }
+  for (size_t p = 0; p < pixels; ++p)
+    for (int c = 0; c < 3; ++c) rgb[p * 3 + c] = covered[p] ? colour[p * 3 + c] : 0;
 }

@@ -1,7 +1,6 @@
 // The pure arithmetic of lightmap baking, free of GL: where a material's
 // triangles sit in its square lightmap, the order in which samples are gathered
-// and rasterised, how one sample view is averaged into a colour, and the file
-// names of the baked images.
+// and rasterised, how one sample view is averaged into a colour.
 //
 // Lightmap coordinates are 4 ints per triangle corner, (s, t, 0, q), in pixels
 // of a lightmap of q x q, so s/q and t/q are texture coordinates; t counts up
@@ -10,13 +9,16 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
+
 
 // Values per triangle in a lightmapCoords array.
 constexpr int LIGHTMAP_TRIANGLE_INTS = 12;
-// The narrowest cell leg (after the one-pixel inset) still worth baking.
+// The narrowest cell leg (after the inset) still worth baking.
 constexpr int MIN_LIGHTMAP_LEG = 3;
+// Pixels the inset takes off the shorter legs (those of the second triangle
+// of a pair): a cell of edge A keeps legs of A - LIGHTMAP_INSET_LOSS.
+constexpr int LIGHTMAP_INSET_LOSS = 4;
 
 // Cells per row the classic rule gives for `triangles`: v = sqrt((T + 1) / 2),
 // raised by one unless half of it is a whole number.
@@ -41,8 +43,13 @@ LightmapLayout layoutWithColumns(int triangles, int lmsize, int columns);
 // count gives cells whose inset legs reach MIN_LIGHTMAP_LEG: leave it unbaked.
 LightmapLayout layoutLightmap(int triangles, int lmsize);
 
-// Moves every corner one pixel into its cell, so that bilinear filtering does
-// not reach the neighbouring cell: both legs become A - 2 pixels.
+// Moves every corner into its cell, so that bilinear filtering reads only the
+// triangle's own pixels: one pixel in from the legs, and two from the
+// diagonal that the two triangles of a pair share (the pixels on it belong to
+// one of them, and a sample a pixel away still takes a quarter of its colour).
+// The first triangle of a pair becomes (x + 1, y1 - 1), (x + A - 2, y1 - 1),
+// (x + 1, y0 + 2), legs A - 3; the second (x + A - 1, y0 + 1), (x + 3, y0 + 1),
+// (x + A - 1, y1 - 3), legs A - 4 (x being each triangle's own).
 void insetLightmapCoords(std::vector<int32_t>* coords);
 
 // Samples a triangle yields at subdivision level n >= 1: 4^n - 1.
@@ -96,7 +103,17 @@ void rasterPoints(const int p0[2], const int p1[2], const int p2[2], int level, 
 // truncated.
 void averageView(const uint8_t* rgb, size_t pixel_count, int darklevel, float litpower, uint8_t out[3]);
 
-// The image name of group g, material m of an object: "%s_%d%d_lite", with an
-// underscore between the numbers when either has two digits or more (group 1
-// material 11 and group 11 material 1 would otherwise share a file).
-std::string lightmapName(const char* object_name, int group, int material);
+// The up vector of a sample view from `eye` toward `target`: y, unless the
+// view looks (almost) straight up or down, where y would give the look-at
+// camera no sideways axis and the view would come out black; then z.
+void sampleViewUp(const float eye[3], const float target[3], float up[3]);
+
+// Pixels a rendered lightmap leaves between and around its cells get the
+// colours of the cells next to them, so that filtering at a cell's edge reads
+// the cell's own light rather than black. `rgba` is the lightmap as drawn
+// (size x size), a pixel covered by a triangle when its alpha is 128 or more;
+// each pass gives every uncovered pixel with a covered one among its eight
+// neighbours the mean of those, and counts it covered from the next pass on.
+// The result goes to `rgb` (3 bytes a pixel, the same row order).
+void fillLightmapMargins(const uint8_t* rgba, int size, int passes, uint8_t* rgb);
+

@@ -16,7 +16,9 @@ void set_box_corners(BoxCorners corners, const float min[3], const float max[3])
     for (int axis = 0; axis < 3; ++axis) corners[c][axis] = pick[c][axis][axis];
 }
 
-cObject::cObject(Engine* owner) : engine(owner) {
+static uint32_t next_object_serial = 0;
+
+cObject::cObject(Engine* owner) : engine(owner), serial(++next_object_serial) {
   for (int i = 0; i < 16; ++i) worldMatrix[i] = (i % 5 == 0) ? 1.0f : 0.0f;
   primitive = owner ? owner->settings.draw_mode : GL_TRIANGLES;
   frontFace = GL_CCW;

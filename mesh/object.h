@@ -46,7 +46,9 @@ struct MaterialGroup {
   int16_t bumpTexture = 0;            // kept for other passes; not used by drawing
   int16_t normalTexture = 0;
   int16_t envTexture = 0;
-  int16_t lightmapTexture = 0;        // the glow source of the glow mask
+  // With lightmapCoords, the baked lightmap drawn over the colour map; without
+  // them, the glow source of the glow mask (and not drawn).
+  int16_t lightmapTexture = 0;
   uint8_t transparent = 0;            // drawn in the blended pass
   // Set by the lightmap baker while baseTexture holds its lightmap (between
   // `calc` and finishing): the group is drawn through lightmapCoords, where
@@ -121,6 +123,9 @@ struct cObject {
   char name[OBJECT_NAME_SIZE] = {};
   int32_t bakeAngle = 120;  // lightmap baker: view angle of the sample views, degrees
   int32_t bakeLevel = 1;    // lightmap baker: subdivision level of each triangle
+  // Differs between any two objects of a run: tells the object an element
+  // holds by slot number from another one loaded into the slot since.
+  const uint32_t serial;
 
   // Fills the object from data folder + name: .gfx, else .3ds, else .obj,
   // else .gltf, else .glb.

@@ -1,6 +1,7 @@
 // Drawing one object with the fixed-function pipeline from its GL buffers:
 // placement, visibility against the frustum, the per-object state from its
-// flags, and the opaque (0) and blended (1) passes. Leaves texture unit 0
+// flags, and the opaque (0) and blended (1) passes; a group with a baked
+// lightmap has it modulate its colour map on texture unit 1. Leaves texture unit 0
 // active with GL_TEXTURE_2D on and GL_MODULATE, blending off with
 // (GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA), depth writes on, alpha test off, no
 // material emission, the modelview stack balanced and no array buffer bound.
@@ -191,6 +192,51 @@ static void bind_slot(const Engine* engine, int slot) {
   if (slot >= 0 && slot < MAX_TEXTURES) glBindTexture(GL_TEXTURE_2D, engine->resources.textures[slot].glName);
 }
 
+// A group that kept its baked lightmap: lightmap coordinates and a lightmap
+// texture outside a bake. (A group without coordinates keeps its lightmap
+// slot as the glow pass's source only.)
+static bool shows_lightmap(const cObject* object, const MeshPart& part, const MaterialGroup& group) {
+  const int slot = group.lightmapTexture;
+  return !group.baseIsLightmap && !group.lightmapCoords.empty() && slot > 0 && slot < MAX_TEXTURES &&
+         object->engine->resources.textures[slot].inUse && object->primitive == GL_TRIANGLES &&
+         glActiveTextureARB_ && glMultiTexCoord2fARB_ && !part.positions.empty() &&
+         part.normals.size() == part.positions.size();
+}
+
+// The colour map as unit 0 has it (the group's own texture coordinates),
+// modulated by the lightmap on unit 1 through the lightmap coordinates
+// (s / q, t / q). Those belong to triangle corners, so the corners are sent
+// one by one, as during the bake.
+static void draw_with_lightmap(const cObject* object, const MeshPart& part, const MaterialGroup& group) {
+  glActiveTextureARB_(GL_TEXTURE1_ARB);
+  glEnable(GL_TEXTURE_2D);
+  bind_slot(object->engine, group.lightmapTexture);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+
+  size_t triangles = static_cast<size_t>(group.triangleCount > 0 ? group.triangleCount : 0);
+  triangles = std::min({triangles, group.indices.size() / 3, group.lightmapCoords.size() / 12});
+  const size_t vertices = part.positions.size() / 3;
+  glBegin(GL_TRIANGLES);
+  for (size_t t = 0; t < triangles; ++t) {
+    const uint16_t* corner = &group.indices[t * 3];
+    if (corner[0] >= vertices || corner[1] >= vertices || corner[2] >= vertices) continue;
+    for (int c = 0; c < 3; ++c) {
+      const size_t uv = static_cast<size_t>(corner[c]) * 2;
+      if (uv + 1 < part.texCoords.size())
+        glMultiTexCoord2fARB_(GL_TEXTURE0_ARB, part.texCoords[uv], part.texCoords[uv + 1]);
+      const int32_t* k = &group.lightmapCoords[t * 12 + c * 4];
+      const float q = k[3] != 0 ? static_cast<float>(k[3]) : 1.0f;
+      glMultiTexCoord2fARB_(GL_TEXTURE1_ARB, k[0] / q, k[1] / q);
+      glNormal3fv(&part.normals[corner[c] * 3]);
+      glVertex3fv(&part.positions[corner[c] * 3]);
+    }
+  }
+  glEnd();
+
+  glDisable(GL_TEXTURE_2D);
+  glActiveTextureARB_(GL_TEXTURE0_ARB);
+}
+
 static void texture_unit_zero() {
   if (glActiveTextureARB_) glActiveTextureARB_(GL_TEXTURE0_ARB);
   if (glClientActiveTextureARB_) glClientActiveTextureARB_(GL_TEXTURE0_ARB);
@@ -219,6 +265,7 @@ void cObject::drawGroup(int part_number, int group_number) {
 
   // triangles
   if (draws_through_lightmap(this, part, group)) draw_through_lightmap(part, group);
+  else if (shows_lightmap(this, part, group)) draw_with_lightmap(this, part, group);
   else draw_elements(this, group);
 
   // undo

@@ -76,6 +76,13 @@ View buffer_view(const Engine* engine, int buffer) {
   return view;
 }
 
+BlackClear::BlackClear() {
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, saved_);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+BlackClear::~BlackClear() { glClearColor(saved_[0], saved_[1], saved_[2], saved_[3]); }
+
 void arrays_and_texturing_on() {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);

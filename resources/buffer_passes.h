@@ -29,6 +29,21 @@ int make_window_buffer(Engine* engine);
 // the glow and bloom passes render before they blur. The scene's scale is not applied.
 View buffer_view(const Engine* engine, int buffer);
 
+// The clear colour is black while one lives, and the scene's clear colour
+// again after. The glow's and the bloom's images hold only the light they add:
+// the clear colour behind the scene is no light of its own, and were it
+// blurred and added it would brighten the whole frame.
+class BlackClear {
+ public:
+  BlackClear();
+  ~BlackClear();
+  BlackClear(const BlackClear&) = delete;
+  BlackClear& operator=(const BlackClear&) = delete;
+
+ private:
+  float saved_[4] = {0, 0, 0, 0};
+};
+
 // Texturing and the vertex, normal and texture-coordinate arrays on, blending
 // off: the state the scene pass draws objects in.
 void arrays_and_texturing_on();

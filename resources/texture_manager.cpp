@@ -397,8 +397,9 @@ bool isEmbeddedTexture(const Engine* engine, int slot) {
   return texture.inUse && texture.glName != 0 && embedded_slots.glName[slot] == texture.glName;
 }
 
-// The binding of one material group's colour map to the slot `load` gives;
-// a 32-bit image marks the group transparent and the object blended.
+// The binding of one material group's colour map to the slot `load(engine,
+// wrap)` gives; a 32-bit image marks the group transparent and the object
+// blended.
 template <typename Load>
 static void bind_material_texture(cObject* object, int part, int group, Load load) {
   if (part < 0 || part >= object->partCount) return;
@@ -413,8 +414,14 @@ static void bind_material_texture(cObject* object, int part, int group, Load loa
   material.lightmapTexture = 0;
   material.transparent = 0;
 
+  // Clamped to the edges, unless the part's texture coordinates tile the
+  // image: clamped, a tiled floor would show one tile and streaks. (The load
+  // verb repeats, and a second load of the name gets this first wrap mode.)
+  bool tiled = false;
+  for (float coordinate : mesh_part.texCoords)
+    if (coordinate < -0.01f || coordinate > 1.01f) tiled = true;
   Engine* engine = object->engine;
-  material.baseTexture = static_cast<int16_t>(load(engine));
+  material.baseTexture = static_cast<int16_t>(load(engine, tiled ? GL_REPEAT : GL_CLAMP_TO_EDGE));
   if (material.baseTexture != 0 && engine->resources.textures[material.baseTexture].bytesPerPixel == 4) {
     material.transparent = 1;
     object->blended = 1;
@@ -423,13 +430,13 @@ static void bind_material_texture(cObject* object, int part, int group, Load loa
 
 void loadMaterialTextures(cObject* object, int part, int group, const char* name) {
   bind_material_texture(object, part, group,
-                        [&](Engine* engine) { return loadTexture(engine, name, GL_CLAMP_TO_EDGE); });
+                        [&](Engine* engine, int wrap) { return loadTexture(engine, name, wrap); });
 }
 
 void loadMaterialTextureBytes(cObject* object, int part, int group, const char* name, const uint8_t* bytes,
                               size_t size) {
-  bind_material_texture(object, part, group, [&](Engine* engine) {
-    return loadTextureBytes(engine, name, bytes, size, GL_CLAMP_TO_EDGE);
+  bind_material_texture(object, part, group, [&](Engine* engine, int wrap) {
+    return loadTextureBytes(engine, name, bytes, size, wrap);
   });
 }
 

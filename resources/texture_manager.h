@@ -75,6 +75,8 @@ void setTextureFilter(Engine* engine, int mode);
 
 // Binds the colour map `name` to one material group; a 32-bit image marks the
 // group transparent and the object blended. Out-of-range numbers are ignored.
+// Clamped to its edges, or repeated where the part's texture coordinates go
+// beyond 0..1.
 void loadMaterialTextures(cObject* object, int part, int group, const char* name);
 // The same with the image held in memory (see loadTextureBytes).
 void loadMaterialTextureBytes(cObject* object, int part, int group, const char* name, const uint8_t* bytes,

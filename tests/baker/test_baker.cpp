@@ -160,14 +160,17 @@ TEST_F(Baker, LightNearTheLampAndShadowUnderTheBox) {
   ASSERT_NE(r->lambert, 0);
 
   // Baking state: the camera overwritten, fog and multisampling off, the
-  // lightmaps in the base slots, the coordinates laid out.
+  // lightmaps in the base slots, drawn through the coordinates laid out and
+  // moved into their cells.
   EXPECT_EQ(engine->window.multisample, 0);
   EXPECT_EQ(engine->fog.fog_on, 0);
   EXPECT_NE(engine->view.cam_pos[0], 1.0f);
   MaterialGroup& floor = group(0);
   EXPECT_TRUE(isBakerTexture(engine, floor.baseTexture));
   EXPECT_EQ(floor.lightmapTexture, surface);
-  EXPECT_EQ(floor.lightmapCoords, layoutLightmap(floor.triangleCount, 128).coords);
+  std::vector<int32_t> inset = layoutLightmap(floor.triangleCount, 128).coords;
+  insetLightmapCoords(&inset);
+  EXPECT_EQ(floor.lightmapCoords, inset);
   EXPECT_TRUE(group(2).lightmapCoords.empty()) << "unlit objects are not baked";
   int baked_slot = floor.baseTexture;
 
@@ -181,9 +184,7 @@ TEST_F(Baker, LightNearTheLampAndShadowUnderTheBox) {
   glGetIntegerv(GL_VIEWPORT, viewport);
   EXPECT_EQ(viewport[2], window_width);
 
-  std::vector<int32_t> inset = layoutLightmap(floor.triangleCount, 128).coords;
-  insetLightmapCoords(&inset);
-  EXPECT_EQ(floor.lightmapCoords, inset);
+  EXPECT_EQ(floor.lightmapCoords, inset) << "kept as they were drawn";
 
   // The image beside the mesh, read back from the file.
   RunResult png;
@@ -321,6 +322,28 @@ TEST_F(Baker, TheCacheOfAGltfMeshCarriesItsEmbeddedImage) {
   EXPECT_NEAR(top[1], 0, 8);
   EXPECT_NEAR(bottom[0], 0, 8);
   EXPECT_NEAR(bottom[1], 180, 8);
+}
+
+// A second calc before finishing bakes again from what the first installed:
+// the views see its lightmaps, and the colour map stays aside until the end.
+TEST_F(Baker, ASecondCalcBakesFromTheFirstsLightmaps) {
+  make_scene();
+  ASSERT_TRUE(write_lambert(*data, 32, "stone"));
+  const int stone = loadTexture(engine, "stone", GL_REPEAT);
+  run(CMD_OBJECT, "texture", 0, static_cast<float>(stone));
+  ASSERT_EQ(group(0).baseTexture, stone);
+  bake(64, 16);
+  const int first = group(0).baseTexture;
+  ASSERT_TRUE(isBakerTexture(engine, first));
+  EXPECT_EQ(group(0).lightmapTexture, stone);
+  radio("calc");
+  EXPECT_TRUE(isBakerTexture(engine, group(0).baseTexture)) << "the second pass's lightmap";
+  EXPECT_EQ(group(0).lightmapTexture, stone) << "the colour map kept aside";
+  ASSERT_EQ(run(CMD_DELETE, "cRadio"), 1);
+  EXPECT_EQ(group(0).baseTexture, stone);
+  EXPECT_TRUE(isBakerTexture(engine, group(0).lightmapTexture));
+  EXPECT_FALSE(engine->resources.textures[first].inUse && group(0).lightmapTexture != first)
+      << "the first pass's lightmap is freed once replaced";
 }
 
 TEST_F(Baker, TexresetFreesOnlyTheBakersLightmaps) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "lighting/lightmap_layout.h"
+#include "mesh/lightmap_images.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ TEST(Layout, ClassicRuleOverfillsRowsAndTheChosenCountFits) {
     for (int lmsize : {64, 256, 1024}) {
       LightmapLayout layout = layoutLightmap(triangles, lmsize);
       if (!layout.fits) {
-        EXPECT_LT(lmsize / (layout.columns + 1) - 2, MIN_LIGHTMAP_LEG);
+        EXPECT_LT(lmsize / (layout.columns + 1) - LIGHTMAP_INSET_LOSS, MIN_LIGHTMAP_LEG);
         continue;
       }
       for (int t = 0; t < triangles; ++t)
@@ -73,22 +74,82 @@ TEST(Layout, InsetMovesEveryCornerIntoItsCell) {
     Corner before0 = corner(layout.coords, t, 0);
     Corner c0 = corner(coords, t, 0), c1 = corner(coords, t, 1), c2 = corner(coords, t, 2);
     if (t % 2 == 0) {
-      // (x + 1, y1 - 1), (x + A - 1, y1 - 1), (x + 1, y0 + 1)
+      // (x + 1, y1 - 1), (x + A - 2, y1 - 1), (x + 1, y0 + 2)
       EXPECT_EQ(c0.x, before0.x + 1);
       EXPECT_EQ(c0.y, before0.y - 1);
-      EXPECT_EQ(c1.x - c0.x, a - 2);
+      EXPECT_EQ(c1.x - c0.x, a - 3);
       EXPECT_EQ(c1.y, c0.y);
       EXPECT_EQ(c2.x, c0.x);
-      EXPECT_EQ(c0.y - c2.y, a - 2);
+      EXPECT_EQ(c0.y - c2.y, a - 3);
     } else {
-      // (x + A - 1, y0 + 1), (x + 1, y0 + 1), (x + A - 1, y1 - 1)
-      EXPECT_EQ(c0.x - c1.x, a - 2);
+      // (x + A - 1, y0 + 1), (x + 3, y0 + 1), (x + A - 1, y1 - 3)
+      EXPECT_EQ(c0.x, before0.x - 1);
+      EXPECT_EQ(c0.y, before0.y + 1);
+      EXPECT_EQ(c0.x - c1.x, a - 4);
       EXPECT_EQ(c0.y, c1.y);
       EXPECT_EQ(c2.x, c0.x);
-      EXPECT_EQ(c2.y - c0.y, a - 2);
+      EXPECT_EQ(c2.y - c0.y, a - 4);
     }
     for (int c = 0; c < 3; ++c) EXPECT_EQ(coords[t * 12 + c * 4 + 3], 256);
   }
+}
+
+// The two triangles of a pair share the diagonal of their cell: after the
+// inset, neither diagonal comes nearer to it than two pixels, where bilinear
+// filtering gives the pixels on it no weight.
+TEST(Layout, InsetDiagonalsKeepTwoPixelsFromTheSharedOne) {
+  LightmapLayout layout = layoutLightmap(2, 64);
+  std::vector<int32_t> coords = layout.coords;
+  insetLightmapCoords(&coords);
+  // Shared diagonal: through the first triangle's corners 1 and 2 as laid out.
+  Corner s1 = corner(layout.coords, 0, 1), s2 = corner(layout.coords, 0, 2);
+  ASSERT_EQ(s1.x - s2.x, s1.y - s2.y);
+  const int shared = s1.y - s1.x;  // y - x along it
+  EXPECT_EQ(corner(layout.coords, 1, 1).y - corner(layout.coords, 1, 1).x, shared) << "the second's too";
+  for (int c : {1, 2}) EXPECT_EQ(corner(coords, 0, c).y - corner(coords, 0, c).x, shared + 2);
+  for (int c : {1, 2}) EXPECT_EQ(corner(coords, 1, c).y - corner(coords, 1, c).x, shared - 2);
+}
+
+// Every pixel around the cells takes its light from the nearest drawn ones.
+TEST(Layout, MarginsTakeTheColoursOfTheCellsBesideThem) {
+  const int size = 8;
+  std::vector<uint8_t> rgba(size * size * 4, 0), rgb(size * size * 3, 7);
+  auto set = [&](int x, int y, uint8_t r, uint8_t g, uint8_t b) {
+    uint8_t* p = &rgba[(y * size + x) * 4];
+    p[0] = r, p[1] = g, p[2] = b, p[3] = 255;
+  };
+  set(1, 1, 200, 100, 50);
+  set(5, 1, 0, 60, 90);
+  set(6, 6, 10, 10, 10);
+  fillLightmapMargins(rgba.data(), size, 2, rgb.data());
+  auto at = [&](int x, int y) { return std::vector<int>{rgb[(y * size + x) * 3], rgb[(y * size + x) * 3 + 1], rgb[(y * size + x) * 3 + 2]}; };
+  EXPECT_EQ(at(1, 1), (std::vector<int>{200, 100, 50})) << "drawn pixels are kept";
+  EXPECT_EQ(at(0, 0), (std::vector<int>{200, 100, 50}));
+  EXPECT_EQ(at(1, 3), (std::vector<int>{200, 100, 50})) << "two pixels away";
+  EXPECT_EQ(at(3, 1), (std::vector<int>{100, 80, 70})) << "between two drawn pixels: their mean";
+  EXPECT_EQ(at(7, 7), (std::vector<int>{10, 10, 10})) << "at the edge of the image";
+  EXPECT_EQ(at(1, 5), (std::vector<int>{0, 0, 0})) << "three pixels from any: left black";
+  fillLightmapMargins(rgba.data(), size, 0, rgb.data());
+  EXPECT_EQ(at(0, 0), (std::vector<int>{0, 0, 0})) << "no passes: only what was drawn";
+}
+
+// Straight up or down, y cannot be the up vector of a look-at camera.
+TEST(Layout, SampleViewsAlongYTakeAnotherUpVector) {
+  const float eye[3] = {4, 2.5f, 0};
+  float up[3];
+  const float above[3] = {4, 100002.5f, 0}, below[3] = {4, -99997.5f, 0};
+  sampleViewUp(eye, above, up);
+  EXPECT_EQ(up[1], 0.0f);
+  EXPECT_EQ(up[2], 1.0f);
+  sampleViewUp(eye, below, up);
+  EXPECT_EQ(up[1], 0.0f);
+  const float aside[3] = {4.5f, 2.5f, 10}, tilted[3] = {5000, 100000, 0};
+  sampleViewUp(eye, aside, up);
+  EXPECT_EQ(up[1], 1.0f);
+  sampleViewUp(eye, tilted, up);
+  EXPECT_EQ(up[1], 1.0f) << "about three degrees off y";
+  sampleViewUp(eye, eye, up);  // no direction at all: anything but NaN
+  EXPECT_EQ(up[0] * up[0] + up[1] * up[1] + up[2] * up[2], 1.0f);
 }
 
 TEST(Gathering, CoarsestFirstAndMirroredByTheRasterOrder) {

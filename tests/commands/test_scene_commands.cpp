@@ -129,6 +129,28 @@ TEST_F(SceneCommands, ASecondFadeStepsTheRunningOneInsteadOfRestartingIt) {
   EXPECT_NEAR(engine->fog.fade_color[3], 0.95f, 1e-6);  // not due again in the same tick
 }
 
+// `status fading`: the running fade's alpha in hundredths, 0 once it ended.
+TEST_F(SceneCommands, AScriptCanWaitForAFade) {
+  auto fading = [&] {
+    int32_t result = -1;
+    EXPECT_EQ(dispatch_command(CommandContext{engine, engine_classes()}, CMD_STATUS, "fading", CommandArgs{},
+                               &result),
+              0);
+    return result;
+  };
+  EXPECT_EQ(fading(), 0);
+  scene("fade", 0, 0, 0, 0, 0.25f);
+  EXPECT_EQ(fading(), 1) << "alpha 0, but running";
+  for (int32_t expected : {25, 50, 75}) {
+    engine->pacing.now += 100;
+    scene("fade");  // steps the running fade
+    EXPECT_EQ(fading(), expected);
+  }
+  engine->pacing.now += 100;
+  scene("fade");
+  EXPECT_EQ(fading(), 0) << "black, and ended";
+}
+
 TEST_F(SceneCommands, CameraPositionRotationAndOrbit) {
   cObject* object = add_object(3);
   scene("position", 1, 2, 3);
@@ -188,18 +210,25 @@ TEST_F(SceneCommands, FilterModes) {
   EXPECT_EQ(engine->settings.trilinear, 0);
 }
 
-TEST_F(SceneCommands, SizeSetsTheViewportAndIgnoresEmptySizes) {
+TEST_F(SceneCommands, SizeSetsTheViewportAndNoSizeTheWindowsOwn) {
   scene("size", 200, 100);
   EXPECT_EQ(engine->view.width, 200);
   EXPECT_EQ(engine->view.height, 100);
   EXPECT_EQ(engine->view.viewport[2], 200);
   EXPECT_EQ(engine->view.viewport[3], 100);
-  for (float bad : {0.0f, -5.0f, 40000.0f}) {
+  for (float bad : {40000.0f}) {
     EXPECT_EQ(scene("size", bad, 50), 0);
     EXPECT_EQ(scene("size", 50, bad), 0);
   }
   EXPECT_EQ(engine->view.width, 200);
   EXPECT_EQ(engine->view.height, 100);
+  for (float none : {0.0f, -5.0f}) {
+    scene("size", 200, 100);
+    EXPECT_EQ(scene("size", none, 50), 0);
+    EXPECT_EQ(engine->view.width, window_width);
+    EXPECT_EQ(engine->view.height, window_height);
+    EXPECT_EQ(engine->view.viewport[2], window_width);
+  }
   GLfloat projection[16];
   glGetFloatv(GL_PROJECTION_MATRIX, projection);
   EXPECT_FALSE(std::isnan(projection[0]));

@@ -2,6 +2,9 @@
 // Boxes of edge 2 at script depth 8 (their fronts at stored z -7), on black.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/view.h"
 #include "effects/bloom.h"
 #include "effects/blur.h"
@@ -205,6 +208,94 @@ TEST_F(PostPasses, AFullTextureTableSwitchesThePassesOff) {
   EXPECT_TRUE(colour_near(front(0), 255, 255, 255)) << "the scene itself is still drawn";
   for (int slot = 1; slot < MAX_TEXTURES; ++slot) engine->resources.textures[slot].inUse = 0;
 }
+
+// Over a background that is not black the glow and the bloom still add light
+// only around their bright object: the clear colour is no light of its own.
+struct Background {
+  const char* name;
+  float r, g, b;
+};
+
+class PostBackground : public PostPasses, public ::testing::WithParamInterface<Background> {
+ protected:
+  void SetUp() override {
+    PostPasses::SetUp();
+    const Background& bg = GetParam();
+    run(CMD_SCENE, "color", bg.r, bg.g, bg.b);
+    box = add_box(-1.6f, 0, 8, 1, 1, 1, 1);
+  }
+  // Window pixels away from the box: the corners, the middle of each border,
+  // and the empty right half.
+  std::vector<Rgb> background() {
+    const int w = window_width, h = window_height;
+    const int places[][2] = {{1, 1},         {w - 2, 1},     {1, h - 2},     {w - 2, h - 2}, {w / 2, 1},
+                             {w / 2, h - 2}, {w - 2, h / 2}, {w * 3 / 4, h / 2}, {w * 3 / 4, h / 4}};
+    std::vector<Rgb> pixels;
+    for (const auto& p : places) {
+      Rgb c{};
+      presented_pixel(p[0], p[1], &c.r, &c.g, &c.b);
+      pixels.push_back(c);
+    }
+    return pixels;
+  }
+  int brightness(Rgb c) { return c.r + c.g + c.b; }
+  // The frame's background stays within a few levels of `plain`, and beside
+  // the box the frame is brighter than it was.
+  void expect_halo_only(const std::vector<Rgb>& plain, Rgb plain_beside, const char* pass) {
+    std::vector<Rgb> now = background();
+    for (size_t i = 0; i < now.size(); ++i)
+      EXPECT_TRUE(colour_near(now[i], plain[i].r, plain[i].g, plain[i].b, 3))
+          << pass << " over " << GetParam().name << ", place " << i;
+    EXPECT_GT(brightness(front(-2.7f)), brightness(plain_beside) + 30) << pass << " over " << GetParam().name;
+  }
+  int box = 0;
+};
+
+TEST_P(PostBackground, GlowAndBloomBrightenOnlyAroundTheBrightBox) {
+  draw_frames(1);
+  const std::vector<Rgb> plain = background();
+  const Rgb beside = front(-2.7f);
+  const float bg[3] = {GetParam().r, GetParam().g, GetParam().b};
+  EXPECT_TRUE(colour_near(plain[0], static_cast<int>(bg[0] * 255 + 0.5f), static_cast<int>(bg[1] * 255 + 0.5f),
+                          static_cast<int>(bg[2] * 255 + 0.5f), 2));
+
+  glowing(box);
+  run(CMD_NEW, "cGlow");
+  run(CMD_GLOW, "settings", 0, 256, 4, 8);
+  run(CMD_GLOW, "active", 0, 1);
+  draw_frames(1);
+  keep_picture((std::string("glow_over_") + GetParam().name).c_str());
+  expect_halo_only(plain, beside, "glow");
+  run(CMD_DELETE, "cGlow");
+
+  run(CMD_NEW, "cBloom");
+  run(CMD_BLOOM, "settings", 0, 256, 4, 8);
+  run(CMD_BLOOM, "active", 0, 1);
+  draw_frames(1);
+  keep_picture((std::string("bloom_over_") + GetParam().name).c_str());
+  expect_halo_only(plain, beside, "bloom");
+
+  // The full-screen bloom sees the finished frame, background and all: its
+  // own sums start from black, and a background below the threshold adds
+  // nothing.
+  if (GetParam().r <= 0.5f && GetParam().g <= 0.5f && GetParam().b <= 0.5f) {
+    run(CMD_BLOOM, "fullscreen", 0, 1);
+    draw_frames(2);
+    expect_halo_only(plain, beside, "full-screen bloom");
+  }
+
+  // The scene's clear colour is the frame's again after the passes.
+  GLfloat clear[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  EXPECT_FLOAT_EQ(clear[0], bg[0]);
+  EXPECT_FLOAT_EQ(clear[2], bg[2]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backgrounds, PostBackground,
+                         ::testing::Values(Background{"mid_grey", 0.5f, 0.5f, 0.5f},
+                                           Background{"navy", 0.1f, 0.1f, 0.15f},
+                                           Background{"sky_blue", 0.53f, 0.81f, 0.92f}),
+                         [](const ::testing::TestParamInfo<Background>& info) { return info.param.name; });
 
 class LargeWindow : public PostPasses {
  protected:

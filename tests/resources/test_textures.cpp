@@ -257,6 +257,33 @@ TEST_F(Textures, ThirtyTwoBitBaseTextureMarksGroupAndObject) {
   loadMaterialTextures(&object, 3, 0, "glass");  // no such part: ignored
 }
 
+// A material whose coordinates tile its image (a floor rewritten into a cache
+// with its checker) repeats it; one within the image stays clamped.
+TEST_F(Textures, MaterialTexturesRepeatWhereTheCoordinatesTile) {
+  start();
+  ASSERT_TRUE(write_image(data->path() + "tile.png", 64, 64, 24, 9, 9, 9));
+  ASSERT_TRUE(write_image(data->path() + "once.png", 64, 64, 24, 9, 9, 9));
+  cObject object(engine);
+  object.parts.resize(2);
+  object.partCount = 2;
+  for (MeshPart& part : object.parts) {
+    part.groups.resize(1);
+    part.groupCount = 1;
+  }
+  object.parts[0].texCoords = {0, 0, 8, 0, 8, 8};
+  object.parts[1].texCoords = {0, 0, 1, 0, 1, 1};
+  auto wrap_of = [&](int part) {
+    GLint wrap = 0;
+    glBindTexture(GL_TEXTURE_2D, engine->resources.textures[object.parts[part].groups[0].baseTexture].glName);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
+    return wrap;
+  };
+  loadMaterialTextures(&object, 0, 0, "tile");
+  loadMaterialTextures(&object, 1, 0, "once");
+  EXPECT_EQ(wrap_of(0), GL_REPEAT);
+  EXPECT_EQ(wrap_of(1), GL_CLAMP_TO_EDGE);
+}
+
 TEST_F(Textures, FilterModesEndInTheirGlParameters) {
   start();
   ASSERT_TRUE(write_image(data->path() + "a.png", 64, 64, 24, 1, 1, 1));

@@ -64,13 +64,106 @@ TEST_F(CSG, SettingsHidesBothUntilActive) {
   draw_frames(1);
   EXPECT_TRUE(colour_near(a_only(), 255, 0, 0)) << "the difference again";
 
-  // Deleting the operation gives A back to the normal pass; B stays off.
+  // Deleting the operation gives both back to the normal pass.
   EXPECT_EQ(run(CMD_DELETE, "cCSG", 0), 1);
   EXPECT_EQ(engine->scene.csgs.count, 0);
   EXPECT_EQ(engine->scene.objects[a]->csgMark, 0);
   EXPECT_EQ(engine->scene.objects[b]->csgMark, 0);
   draw_frames(1);
-  EXPECT_TRUE(colour_near(overlap(), 255, 0, 0));
+  EXPECT_TRUE(colour_near(overlap(), 0, 255, 0)) << "the plain scene again: B in front";
+  EXPECT_TRUE(colour_near(b_only(), 0, 255, 0));
+  EXPECT_EQ(run(CMD_STATUS, "cObject", static_cast<float>(b)), 1);
+}
+
+// Whatever ends the operation, the operands come back as the scene had them.
+class CSGLifecycle : public CSG {
+ protected:
+  // The difference, drawn once: B has been taken over by the operation.
+  void cut() {
+    ASSERT_EQ(run(CMD_NEW, "cCSG", static_cast<float>(a), static_cast<float>(b)), 0);
+    run(CMD_CSG, "opmode", 0, 0);
+    run(CMD_CSG, "active", 0);
+    draw_frames(1);
+    ASSERT_TRUE(colour_near(b_only(), 0, 0, 0));
+    ASSERT_EQ(run(CMD_STATUS, "cObject", static_cast<float>(b)), 0);
+  }
+};
+
+TEST_F(CSGLifecycle, DeletingTheOperationShowsBothOperandsAgain) {
+  cut();
+  run(CMD_DELETE, "cCSG", 0);
+  draw_frames(1);
+  EXPECT_TRUE(colour_near(overlap(), 0, 255, 0));
+  EXPECT_TRUE(colour_near(a_only(), 255, 0, 0));
+  EXPECT_TRUE(colour_near(b_only(), 0, 255, 0));
+}
+
+TEST_F(CSGLifecycle, AnOperandSwitchedOffBeforeTheOperationStaysOff) {
+  object_command(b, "active", 0);
+  cut();
+  run(CMD_DELETE, "cCSG", 0);
+  draw_frames(1);
+  EXPECT_TRUE(colour_near(overlap(), 255, 0, 0)) << "A alone";
+  EXPECT_TRUE(colour_near(b_only(), 0, 0, 0));
+  // Switched on by the script while the operation ran: B's own again after.
+  cut();
+  object_command(b, "active", 1);
+  draw_frames(1);
+  run(CMD_DELETE, "cCSG", 0);
+  draw_frames(1);
+  EXPECT_TRUE(colour_near(b_only(), 0, 255, 0));
+}
+
+TEST_F(CSGLifecycle, DeletingOperandBGivesABack) {
+  cut();
+  EXPECT_EQ(run(CMD_DELETE, "cObject", static_cast<float>(b)), 1);
+  draw_frames(1);
+  EXPECT_TRUE(colour_near(overlap(), 255, 0, 0)) << "A whole, in the normal pass";
+  EXPECT_TRUE(colour_near(a_only(), 255, 0, 0));
+  EXPECT_EQ(engine->scene.objects[a]->csgMark, 0);
+  EXPECT_EQ(run(CMD_STATUS, "cCSG", 0), 0);
+  // The operation is still there and may be given operands again.
+  int c = add_box(1, 0, 6, 1, 0, 0, 1);
+  run(CMD_CSG, "object2", 0, static_cast<float>(c));
+  run(CMD_CSG, "active", 0);
+  draw_frames(1);
+  EXPECT_TRUE(colour_near(a_only(), 255, 0, 0));
+  EXPECT_TRUE(colour_near(b_only(), 0, 0, 0)) << "the new B cuts";
+}
+
+TEST_F(CSGLifecycle, DeletingOperandAGivesBBack) {
+  cut();
+  EXPECT_EQ(run(CMD_DELETE, "cObject", static_cast<float>(a)), 1);
+  draw_frames(1);
+  EXPECT_TRUE(colour_near(overlap(), 0, 255, 0));
+  EXPECT_TRUE(colour_near(b_only(), 0, 255, 0));
+  EXPECT_EQ(run(CMD_STATUS, "cObject", static_cast<float>(b)), 1);
+  EXPECT_EQ(engine->scene.objects[b]->csgMark, 0);
+  EXPECT_EQ(run(CMD_STATUS, "cCSG", 0), 0);
+}
+
+TEST_F(CSGLifecycle, AnObjectLoadedIntoAnOperandsSlotIsNotTakenForIt) {
+  cut();
+  // B deleted and another object in its slot before the next frame.
+  run(CMD_DELETE, "cObject", static_cast<float>(b));
+  int again = add_box(1, 0, 6, 1, 0, 0, 1);
+  ASSERT_EQ(again, b);
+  draw_frames(1);
+  EXPECT_TRUE(colour_near(overlap(), 0, 0, 255)) << "the new object, drawn normally in front";
+  EXPECT_TRUE(colour_near(a_only(), 255, 0, 0));
+  EXPECT_EQ(engine->scene.objects[b]->csgMark, 0);
+  EXPECT_EQ(engine->scene.objects[a]->csgMark, 0);
+}
+
+TEST_F(CSGLifecycle, NewOperandsGiveTheOldOnesBack) {
+  cut();
+  int c = add_box(-1, 0, 6, 1, 0, 0, 1);  // a blue box cutting A's left side
+  run(CMD_CSG, "settings", 0, static_cast<float>(a), static_cast<float>(c), 0);
+  run(CMD_CSG, "active", 0);
+  draw_frames(1);
+  EXPECT_TRUE(colour_near(b_only(), 0, 255, 0)) << "the old B is itself again";
+  EXPECT_EQ(engine->scene.objects[b]->csgMark, 0);
+  EXPECT_EQ(engine->scene.objects[c]->csgMark, 1);
 }
 
 TEST_F(CSG, OperandsThatNameNoObjectNeverActivate) {

@@ -15,8 +15,9 @@
 //
 // Meshes: plane (20 units, texture repeated 4 times), grid (32 x 32 vertices,
 // 1 unit apart), grid16 (16 x 16), sphere, torus, box (2 units), room (16 x 8 x
-// 16 with a block inside). Images (128 pixels unless said): checker, tiles (a
-// blue and white checker), brick, marble, gradient, hot (64, yellow to red),
+// 16 with a block inside), court (16 x 6 x 16, open to the sky and at the
+// front, with a block and a pillar). Images (128 pixels unless said): checker, tiles (a
+// blue and white checker), brick, stone (256, sandstone blocks), marble, gradient, hot (64, yellow to red),
 // particle and flare (64, with
 // alpha), ring (64, alpha), sky (128 per face), lambert (64, alpha).
 #include <FreeImage.h>
@@ -40,6 +41,7 @@ const std::map<std::string, std::function<ToolMesh()>> MESHES = {
     {"torus", [] { return make_torus(1.0f, 0.35f, 32, 12); }},
     {"box", [] { return make_box(2, 2, 2); }},
     {"room", [] { return make_room(16, 8, 16); }},
+    {"court", [] { return make_court(16, 6, 16); }},
 };
 
 const float WHITE[3] = {0.95f, 0.95f, 0.95f};
@@ -54,6 +56,7 @@ const std::map<std::string, std::function<ToolImage()>> IMAGES = {
     {"checker", [] { return make_checker(128, 8, WHITE, GREY); }},
     {"tiles", [] { return make_checker(128, 4, WHITE, BLUE); }},
     {"brick", [] { return make_brick(128); }},
+    {"stone", [] { return make_stone(256, 4); }},
     {"marble", [] { return make_marble(128, 3); }},
     {"gradient", [] { return make_gradient(128, SKY_TOP, SKY_BOTTOM); }},
     {"hot", [] { return make_gradient(64, HOT_TOP, HOT_BOTTOM); }},

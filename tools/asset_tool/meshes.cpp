@@ -174,6 +174,26 @@ ToolMesh make_room(float sx, float sy, float sz) {
   return m;
 }
 
+ToolMesh make_court(float sx, float sy, float sz) {
+  ToolMesh m;
+  m.name = "court";
+  const float x0 = -sx / 2, x1 = sx / 2, z0 = -sz / 2, z1 = sz / 2;
+  const float above[3] = {0, sy, 0};
+  const float floor[4][3] = {{x0, 0, z1}, {x1, 0, z1}, {x1, 0, z0}, {x0, 0, z0}};
+  add_quad(m, floor, above, true);
+  const float inside[3] = {0, sy / 2, 0};
+  const float walls[3][4][3] = {
+      {{x1, 0, z0}, {x0, 0, z0}, {x0, sy, z0}, {x1, sy, z0}},  // back
+      {{x1, 0, z1}, {x1, 0, z0}, {x1, sy, z0}, {x1, sy, z1}},  // right
+      {{x0, 0, z0}, {x0, 0, z1}, {x0, sy, z1}, {x0, sy, z0}},  // left
+  };
+  for (const auto& wall : walls) add_quad(m, wall, inside, true);
+  // Something to throw shadows: a low block off centre, a pillar at the back.
+  add_box_faces(m, -sx / 4, 0, -sz / 16, -sx / 16, sy / 4, sz / 8, false);
+  add_box_faces(m, sx / 8, 0, -sz / 3, sx / 4, sy * 0.8f, -sz / 3 + sx / 8, false);
+  return m;
+}
+
 bool write_obj(const std::string& path, const ToolMesh& mesh) {
   std::string text = "# " + mesh.name + ", made by asset_tool\no " + mesh.name + "\n";
   char line[128];

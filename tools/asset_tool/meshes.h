@@ -35,6 +35,10 @@ ToolMesh make_torus(float major, float minor, int rings, int sides);
 ToolMesh make_box(float sx, float sy, float sz);
 // A closed room seen from inside (faces point inward), floor at y = 0.
 ToolMesh make_room(float sx, float sy, float sz);
+// A walled court open to the sky and at the front (+z): floor at y = 0, the
+// back and side walls facing in, a block and a pillar standing on the floor.
+// Each face has the whole texture.
+ToolMesh make_court(float sx, float sy, float sz);
 
 bool write_obj(const std::string& path, const ToolMesh& mesh);
 // One named object with one material that covers every face.

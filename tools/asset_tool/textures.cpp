@@ -92,6 +92,27 @@ ToolImage make_brick(int size) {
   return img;
 }
 
+ToolImage make_stone(int size, int blocks) {
+  ToolImage img(size, size, false);
+  Noise noise(16, 11);
+  const int block = size / blocks;
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      const int row = y / block;
+      const int shifted = x + (row % 2) * block / 2;  // courses offset by half a block
+      const bool joint = (y % block) < 2 || (shifted % block) < 2;
+      const float n = noise.turbulence(x * 16.0f / size, y * 16.0f / size, 3);
+      if (joint) {
+        img.set(x, y, 0.52f, 0.48f, 0.42f);
+      } else {
+        // Each block a little lighter or darker, grained by the noise.
+        const float shade = 0.86f + 0.10f * n + 0.05f * ((row * 5 + shifted / block * 3) % 4) / 3.0f;
+        img.set(x, y, 0.93f * shade, 0.86f * shade, 0.72f * shade);
+      }
+    }
+  return img;
+}
+
 ToolImage make_marble(int size, unsigned seed) {
   ToolImage img(size, size, false);
   Noise noise(8, seed);

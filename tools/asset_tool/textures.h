@@ -16,6 +16,9 @@ struct ToolImage {
 
 ToolImage make_checker(int size, int cells, const float a[3], const float b[3]);
 ToolImage make_brick(int size);
+// Light sandstone blocks, `blocks` courses a side, each course offset by half a
+// block, with darker joints.
+ToolImage make_stone(int size, int blocks);
 ToolImage make_marble(int size, unsigned seed);
 // Top to bottom from `top` to `bottom`.
 ToolImage make_gradient(int size, const float top[3], const float bottom[3]);

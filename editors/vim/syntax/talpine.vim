@@ -24,7 +24,7 @@ syn keyword talpineCommand x_array x_value y_array y_value z_array z_value
 syn keyword talpineVerbName all cBloom cBlur cCSG cCamPX cCamPY cCamPZ cCamRX cCamRY cCamRZ cDeform
 syn keyword talpineVerbName cFlare cFluide cFramer cGlow cLight cMusic cObjPX cObjPY cObjPZ cObjRX
 syn keyword talpineVerbName cObjRY cObjRZ cObject cParticle cRad cRadio cShadow cSkybox cTexgfx
-syn keyword talpineVerbName cTextgfx cWater keystate selection
+syn keyword talpineVerbName cTextgfx cWater fading keystate selection
 syn keyword talpineStatement array else exit for function if print return sleep while
 syn keyword talpineBuiltIn acos asin atan cos int random rnd sin sqrt tan time
 syn keyword talpineVerb delete load new status
