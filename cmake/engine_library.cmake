@@ -19,8 +19,9 @@ find_library(FREEIMAGE_LIBRARY NAMES freeimage REQUIRED)
 # mesh/gltf_library.cpp, and the JSON library it parses with.
 find_path(TINYGLTF_INCLUDE_DIR tiny_gltf.h REQUIRED)
 find_package(nlohmann_json 3 REQUIRED)
-# Video files (FFmpeg's libraries) and music tracks (libsndfile: WAV, FLAC, Ogg
-# Vorbis, MP3), for media/.
+# Music tracks (libsndfile: WAV, FLAC, Ogg Vorbis, MP3), for media/; video
+# files and resampling through FFmpeg's libraries, which only the FFmpeg module
+# (media/ffmpeg/, loaded when a run needs it) links.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswscale libswresample)
 pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
@@ -31,6 +32,7 @@ function(add_talpine_engine target)
     file(GLOB_RECURSE folder_sources CONFIGURE_DEPENDS ${TALPINE_ROOT}/${folder}/*.cpp)
     list(APPEND sources ${folder_sources})
   endforeach()
+  list(FILTER sources EXCLUDE REGEX "/media/ffmpeg/")
   # The command-line parser is tested too, so only the entry point stays outside.
   file(GLOB app_sources CONFIGURE_DEPENDS ${TALPINE_ROOT}/app/*.cpp)
   list(REMOVE_ITEM app_sources ${TALPINE_ROOT}/app/main.cpp)
@@ -52,6 +54,18 @@ function(add_talpine_engine target)
   target_compile_definitions(${target} PUBLIC TALPINE_VERSION="${PROJECT_VERSION}")
   target_compile_options(${target} PRIVATE -Wall -Wextra)
   target_link_libraries(${target} PUBLIC SDL2::SDL2 OpenGL::GL OpenGL::GLU Threads::Threads ${FREEIMAGE_LIBRARY}
-                        nlohmann_json::nlohmann_json
-                        PkgConfig::FFMPEG PkgConfig::SNDFILE)
+                        nlohmann_json::nlohmann_json PkgConfig::SNDFILE ${CMAKE_DL_LIBS})
+
+  # The FFmpeg module, beside the program; a program of this build that lives
+  # elsewhere (tests, benchmarks) finds it in the build folder.
+  if(NOT TARGET talpine_ffmpeg)
+    file(GLOB module_sources CONFIGURE_DEPENDS ${TALPINE_ROOT}/media/ffmpeg/*.cpp)
+    add_library(talpine_ffmpeg MODULE ${module_sources})
+    set_target_properties(talpine_ffmpeg PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+    target_include_directories(talpine_ffmpeg PRIVATE ${TALPINE_ROOT})
+    target_compile_options(talpine_ffmpeg PRIVATE -Wall -Wextra)
+    target_link_libraries(talpine_ffmpeg PRIVATE PkgConfig::FFMPEG)
+  endif()
+  add_dependencies(${target} talpine_ffmpeg)
+  target_compile_definitions(${target} PRIVATE TALPINE_MODULE_DIR="${CMAKE_BINARY_DIR}")
 endfunction()

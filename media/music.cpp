@@ -3,16 +3,12 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 
-extern "C" {
-#include <libavutil/channel_layout.h>
-#include <libavutil/samplefmt.h>
-#include <libswresample/swresample.h>
-}
-
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "core/clock.h"
+#include "media/ffmpeg_module.h"
 #include "platform/audio.h"
 #include "platform/platform.h"
 
@@ -26,31 +22,19 @@ constexpr int DEVICE_BLOCK_FRAMES = 1024;
 
 namespace {
 
-// Interleaved stereo floats at `rate` to 16-bit stereo at MUSIC_RATE.
+// Interleaved stereo floats at `rate` to 16-bit stereo at MUSIC_RATE: at that
+// rate here, as FFmpeg converts a sample (rounded, clipped); at any other
+// through the FFmpeg module's resampler.
 bool resample(const std::vector<float>& stereo, int rate, std::vector<int16_t>* out) {
-  AVChannelLayout layout = AV_CHANNEL_LAYOUT_STEREO;
-  SwrContext* swr = nullptr;
-  if (swr_alloc_set_opts2(&swr, &layout, AV_SAMPLE_FMT_S16, MUSIC_RATE, &layout, AV_SAMPLE_FMT_FLT, rate, 0,
-                          nullptr) < 0 ||
-      swr_init(swr) < 0) {
-    swr_free(&swr);
+  if (rate != MUSIC_RATE) {
+    std::string error;
+    if (resample_to_music_rate(stereo.data(), stereo.size() / 2, rate, out, &error)) return true;
+    std::fprintf(stderr, "talpine: %s\n", error.c_str());
     return false;
   }
-  const int in_frames = static_cast<int>(stereo.size() / 2);
-  const int64_t room = av_rescale_rnd(in_frames, MUSIC_RATE, rate, AV_ROUND_UP) + 64;
-  out->assign(static_cast<size_t>(room) * 2, 0);
-  const uint8_t* in_planes[1] = {reinterpret_cast<const uint8_t*>(stereo.data())};
-  uint8_t* out_planes[1] = {reinterpret_cast<uint8_t*>(out->data())};
-  int made = swr_convert(swr, out_planes, static_cast<int>(room), in_planes, in_frames);
-  int tail = 0;
-  if (made >= 0) {
-    // What the filter still holds.
-    uint8_t* rest[1] = {reinterpret_cast<uint8_t*>(out->data() + static_cast<size_t>(made) * 2)};
-    tail = swr_convert(swr, rest, static_cast<int>(room) - made, nullptr, 0);
-  }
-  swr_free(&swr);
-  if (made < 0 || tail < 0) return false;
-  out->resize(static_cast<size_t>(made + tail) * 2);
+  out->resize(stereo.size());
+  for (size_t i = 0; i < stereo.size(); ++i)
+    (*out)[i] = static_cast<int16_t>(std::clamp(std::lrintf(stereo[i] * 32768.0f), -32768L, 32767L));
   return true;
 }
 

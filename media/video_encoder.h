@@ -26,42 +26,28 @@ struct VideoSettings {
 constexpr int DEFAULT_CRF_H264 = 20;  // of 0 to 51
 constexpr int DEFAULT_CRF_VP9 = 31;   // of 0 to 63
 
+// Made by the FFmpeg module, which create() loads on first use (see
+// media/ffmpeg_module.h).
 class VideoEncoder {
  public:
-  // Creates the file. Null, with `error` saying why, when the container or
-  // the file cannot be made.
+  // Creates the file. Null, with `error` saying why, when the module, the
+  // container or the file cannot be had.
   static std::unique_ptr<VideoEncoder> create(const VideoSettings& settings, std::string* error);
-  ~VideoEncoder();
-  VideoEncoder(const VideoEncoder&) = delete;
-  VideoEncoder& operator=(const VideoEncoder&) = delete;
+  virtual ~VideoEncoder() = default;
 
   // The first frame sets the video's size; 4:2:0 pictures need even edges, so
   // an odd width or height loses its last column or bottom row. A later frame
   // of another size is scaled to it. False on an encoding or writing failure.
-  bool add_frame(const CapturedFrame& frame);
+  virtual bool add_frame(const CapturedFrame& frame) = 0;
   // `count` stereo frames of sound at MUSIC_RATE, which follow those given
   // before. Ignored without a sound track.
-  bool add_audio(const int16_t* samples, int count);
+  virtual bool add_audio(const int16_t* samples, int count) = 0;
   // Encodes what is held back and closes the file so that it plays. A file
   // that got no frame is still made valid, at width x height.
-  bool finish(int width, int height);
+  virtual bool finish(int width, int height) = 0;
 
-  int64_t frames() const { return frames_; }
-  int width() const;
-  int height() const;
-  const std::string& error() const { return error_; }
-
- private:
-  VideoEncoder() = default;
-  struct State;
-  bool start_streams(int width, int height);
-  bool encode_video(bool flush);
-  bool encode_audio_frames(bool flush);
-  bool drain(void* codec, void* stream);
-  bool fail(const std::string& what, int code);
-
-  std::unique_ptr<State> state_;
-  VideoSettings settings_;
-  int64_t frames_ = 0;
-  std::string error_;
+  virtual int64_t frames() const = 0;
+  virtual int width() const = 0;
+  virtual int height() const = 0;
+  virtual const std::string& error() const = 0;
 };
