@@ -157,6 +157,7 @@ bool run_particle_benchmark(const std::string& work_dir, bool quick) {
   std::string data = work_dir + "/particles";
   make_folder(data);
   write_checker_png(data + "/tex.png");
+  write_file(data + "/script.txt", "// the benchmark builds the scene itself\n");
 
   g_launch = LaunchOptions{};
   g_launch.headless = true;

@@ -153,17 +153,20 @@ void Recorder::note_failure(const std::string& what) {
   changed_.notify_all();
 }
 
+bool Recorder::take_frame(CapturedFrame* frame) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return !queue_.empty() || closing_; });
+  if (queue_.empty()) return false;
+  *frame = std::move(queue_.front());
+  queue_.pop_front();
+  changed_.notify_all();
+  return true;
+}
+
 void Recorder::encode_video() {
   for (;;) {
     CapturedFrame frame;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return !queue_.empty() || closing_; });
-      if (queue_.empty()) return;
-      frame = std::move(queue_.front());
-      queue_.pop_front();
-      changed_.notify_all();
-    }
+    if (!take_frame(&frame)) return;
     if (!failed_.load()) {
       // The sound of this frame's span of the video: frames k / fps to
       // (k + 1) / fps, counted in whole frames of sound.
@@ -185,14 +188,7 @@ void Recorder::encode_video() {
 void Recorder::write_pngs() {
   for (;;) {
     CapturedFrame frame;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return !queue_.empty() || closing_; });
-      if (queue_.empty()) return;
-      frame = std::move(queue_.front());
-      queue_.pop_front();
-      changed_.notify_all();
-    }
+    if (!take_frame(&frame)) return;
     if (!failed_.load()) {
       std::string path = png_path(settings_.target, frame.number);
       if (write_png(path, frame))

@@ -56,6 +56,8 @@ class Recorder {
   static void on_swap(void* recorder, int width, int height, const uint8_t* rgb);
   void capture(int width, int height, const uint8_t* rgb);
   void hand_over(CapturedFrame& frame);
+  // A worker's next frame; false once the recorder closes and none is left.
+  bool take_frame(CapturedFrame* frame);
   void encode_video();
   void write_pngs();
   void note_failure(const std::string& what);

@@ -169,7 +169,10 @@ static bool draws_through_lightmap(const cObject* object, const MeshPart& part, 
          !part.positions.empty() && part.normals.size() == part.positions.size();
 }
 
-static void draw_through_lightmap(const MeshPart& part, const MaterialGroup& group) {
+// The group's triangles, each corner with its lightmap coordinates (s / q,
+// t / q): on unit 0 alone, or, with the colour map, on unit 1 beside the
+// part's own texture coordinates on unit 0.
+static void send_lightmap_triangles(const MeshPart& part, const MaterialGroup& group, bool with_colour_map) {
   size_t triangles = static_cast<size_t>(group.triangleCount > 0 ? group.triangleCount : 0);
   triangles = std::min({triangles, group.indices.size() / 3, group.lightmapCoords.size() / 12});
   const size_t vertices = part.positions.size() / 3;
@@ -179,8 +182,15 @@ static void draw_through_lightmap(const MeshPart& part, const MaterialGroup& gro
     if (corner[0] >= vertices || corner[1] >= vertices || corner[2] >= vertices) continue;
     for (int c = 0; c < 3; ++c) {
       const int32_t* k = &group.lightmapCoords[t * 12 + c * 4];
-      float q = k[3] != 0 ? static_cast<float>(k[3]) : 1.0f;
-      glTexCoord2f(k[0] / q, k[1] / q);
+      const float q = k[3] != 0 ? static_cast<float>(k[3]) : 1.0f;
+      if (with_colour_map) {
+        const size_t uv = static_cast<size_t>(corner[c]) * 2;
+        if (uv + 1 < part.texCoords.size())
+          glMultiTexCoord2fARB_(GL_TEXTURE0_ARB, part.texCoords[uv], part.texCoords[uv + 1]);
+        glMultiTexCoord2fARB_(GL_TEXTURE1_ARB, k[0] / q, k[1] / q);
+      } else {
+        glTexCoord2f(k[0] / q, k[1] / q);
+      }
       glNormal3fv(&part.normals[corner[c] * 3]);
       glVertex3fv(&part.positions[corner[c] * 3]);
     }
@@ -213,25 +223,7 @@ static void draw_with_lightmap(const cObject* object, const MeshPart& part, cons
   bind_slot(object->engine, group.lightmapTexture);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 
-  size_t triangles = static_cast<size_t>(group.triangleCount > 0 ? group.triangleCount : 0);
-  triangles = std::min({triangles, group.indices.size() / 3, group.lightmapCoords.size() / 12});
-  const size_t vertices = part.positions.size() / 3;
-  glBegin(GL_TRIANGLES);
-  for (size_t t = 0; t < triangles; ++t) {
-    const uint16_t* corner = &group.indices[t * 3];
-    if (corner[0] >= vertices || corner[1] >= vertices || corner[2] >= vertices) continue;
-    for (int c = 0; c < 3; ++c) {
-      const size_t uv = static_cast<size_t>(corner[c]) * 2;
-      if (uv + 1 < part.texCoords.size())
-        glMultiTexCoord2fARB_(GL_TEXTURE0_ARB, part.texCoords[uv], part.texCoords[uv + 1]);
-      const int32_t* k = &group.lightmapCoords[t * 12 + c * 4];
-      const float q = k[3] != 0 ? static_cast<float>(k[3]) : 1.0f;
-      glMultiTexCoord2fARB_(GL_TEXTURE1_ARB, k[0] / q, k[1] / q);
-      glNormal3fv(&part.normals[corner[c] * 3]);
-      glVertex3fv(&part.positions[corner[c] * 3]);
-    }
-  }
-  glEnd();
+  send_lightmap_triangles(part, group, true);
 
   glDisable(GL_TEXTURE_2D);
   glActiveTextureARB_(GL_TEXTURE0_ARB);
@@ -264,7 +256,7 @@ void cObject::drawGroup(int part_number, int group_number) {
   }
 
   // triangles
-  if (draws_through_lightmap(this, part, group)) draw_through_lightmap(part, group);
+  if (draws_through_lightmap(this, part, group)) send_lightmap_triangles(part, group, false);
   else if (shows_lightmap(this, part, group)) draw_with_lightmap(this, part, group);
   else draw_elements(this, group);
 
