@@ -54,8 +54,9 @@ void particle_scene(Engine* engine, int texture) {
   }
 }
 
-// The particle pass with its state, into the back buffer, finished.
-void particle_pass(Engine* engine) {
+// A cleared back buffer and the particle pass's state: unlit, textured,
+// additive, no depth writes.
+void begin_additive_pass() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -64,6 +65,11 @@ void particle_pass(Engine* engine) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
   glDepthMask(GL_FALSE);
+}
+
+// The particle pass with its state, into the back buffer, finished.
+void particle_pass(Engine* engine) {
+  begin_additive_pass();
   computeFrustum(engine);
   drawParticles(engine);
   glDepthMask(GL_TRUE);
@@ -72,14 +78,7 @@ void particle_pass(Engine* engine) {
 
 // The same quads (positions, colours, texture corners) from one vertex array.
 void particle_array(Engine* engine, std::vector<float>* vertices) {
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glDisable(GL_LIGHTING);
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  glDepthMask(GL_FALSE);
+  begin_additive_pass();
   vertices->clear();
   const float corner[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
   const float tex[4][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
