@@ -244,23 +244,7 @@ TEST_F(Baker, SavemodeOffWritesNothingAndTheCacheKeepsTheLoadedMesh) {
 
 // The floor as a .glb whose colour map is embedded: 64 x 64, red above green.
 std::string floor_glb() {
-  FIBITMAP* image = FreeImage_Allocate(64, 64, 24);
-  for (int y = 0; y < 64; ++y) {
-    BYTE* row = FreeImage_GetScanLine(image, y);
-    for (int x = 0; x < 64; ++x) {
-      row[x * 3 + FI_RGBA_RED] = y >= 32 ? 220 : 0;
-      row[x * 3 + FI_RGBA_GREEN] = y >= 32 ? 0 : 180;
-      row[x * 3 + FI_RGBA_BLUE] = 0;
-    }
-  }
-  FIMEMORY* memory = FreeImage_OpenMemory();
-  FreeImage_SaveToMemory(FIF_PNG, image, memory, 0);
-  BYTE* bytes = nullptr;
-  DWORD size = 0;
-  FreeImage_AcquireMemory(memory, &bytes, &size);
-  std::string png(reinterpret_cast<const char*>(bytes), size);
-  FreeImage_CloseMemory(memory);
-  FreeImage_Unload(image);
+  const std::string png = two_colour_png({220, 0, 0}, {0, 180, 0});
 
   // floor_obj's grid: 5 x 5 vertices 4 apart, quads counter-clockwise from above.
   std::vector<float> positions, coords;

@@ -4,6 +4,8 @@
 // that `json()` gives with the JSON library and writing it back.
 #pragma once
 
+#include <FreeImage.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +15,34 @@
 #include <vector>
 
 #include "mesh/gltf_library.h"
+
+// A 64 x 64 PNG in memory, for embedding: its upper half (as the image is
+// seen) one colour and its lower half another, each given as {r, g, b}.
+struct PngColour {
+  int r, g, b;
+};
+
+inline std::string two_colour_png(PngColour top, PngColour bottom) {
+  FIBITMAP* image = FreeImage_Allocate(64, 64, 24);
+  for (int y = 0; y < 64; ++y) {
+    BYTE* row = FreeImage_GetScanLine(image, y);  // row 0 is the bottom one
+    PngColour c = y >= 32 ? top : bottom;
+    for (int x = 0; x < 64; ++x) {
+      row[x * 3 + FI_RGBA_RED] = static_cast<BYTE>(c.r);
+      row[x * 3 + FI_RGBA_GREEN] = static_cast<BYTE>(c.g);
+      row[x * 3 + FI_RGBA_BLUE] = static_cast<BYTE>(c.b);
+    }
+  }
+  FIMEMORY* memory = FreeImage_OpenMemory();
+  FreeImage_SaveToMemory(FIF_PNG, image, memory, 0);
+  BYTE* bytes = nullptr;
+  DWORD size = 0;
+  FreeImage_AcquireMemory(memory, &bytes, &size);
+  std::string png(reinterpret_cast<const char*>(bytes), size);
+  FreeImage_CloseMemory(memory);
+  FreeImage_Unload(image);
+  return png;
+}
 
 struct GltfBuilder {
   tinygltf::Model model;

@@ -12,25 +12,10 @@
 
 namespace {
 
-// A square of edge 2 facing +z, one material "paint" of diffuse (0, 204, 51).
-std::string square_3ds() {
-  Bytes vertices;
-  vertices.u16(4).floats({-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0});
-  Bytes faces;
-  faces.u16(2).u16(0).u16(1).u16(2).u16(0).u16(0).u16(2).u16(3).u16(0);
-  Bytes face_material;
-  face_material.cstr("paint").u16(2).u16(0).u16(1);
-  std::string face_list = chunk(0x4120, faces.s + chunk(0x4130, face_material.s));
-  std::string object = chunk(0x4000, Bytes().cstr("square").s + chunk(0x4100, chunk(0x4110, vertices.s) + face_list));
-  std::string material = chunk(0xAFFF, chunk(0xA000, Bytes().cstr("paint").s) +
-                                           chunk(0xA020, chunk(0x0011, Bytes().u8(0).u8(204).u8(51).s)));
-  return chunk(0x4D4D, chunk(0x3D3D, material + object));
-}
-
 TEST(MeshEndToEnd, ScriptLoadsShowsQueriesAndFillsTheTable) {
   DataFolder data;
   data.write("cube.obj", cube_obj(1.0f));
-  data.write("Square.3DS", square_3ds());  // names are matched without regard to case
+  data.write("Square.3DS", quad_3ds(0, 204, 51));  // names are matched without regard to case
   data.write("script.txt",
              "a = load(\"cube\");\n"
              "b = load(\"square\");\n"

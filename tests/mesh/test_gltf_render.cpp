@@ -3,7 +3,6 @@
 // right way up, a node hierarchy turned and scaled, a strip and a sparse
 // accessor, a transparent and an emissive material. Chosen pixels, with a
 // tolerance.
-#include <FreeImage.h>
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -31,30 +30,6 @@ void expect_colour(Rgb c, int r, int g, int b, const char* where) {
   EXPECT_NEAR(c.r, r, 12) << where;
   EXPECT_NEAR(c.g, g, 12) << where;
   EXPECT_NEAR(c.b, b, 12) << where;
-}
-
-// A 64 x 64 PNG in memory whose upper half (as the image is seen) is `top`
-// and lower half `bottom`.
-std::string two_colour_png(Rgb top, Rgb bottom) {
-  FIBITMAP* image = FreeImage_Allocate(64, 64, 24);
-  for (int y = 0; y < 64; ++y) {
-    BYTE* row = FreeImage_GetScanLine(image, y);  // row 0 is the bottom one
-    Rgb c = y >= 32 ? top : bottom;
-    for (int x = 0; x < 64; ++x) {
-      row[x * 3 + FI_RGBA_RED] = static_cast<BYTE>(c.r);
-      row[x * 3 + FI_RGBA_GREEN] = static_cast<BYTE>(c.g);
-      row[x * 3 + FI_RGBA_BLUE] = static_cast<BYTE>(c.b);
-    }
-  }
-  FIMEMORY* memory = FreeImage_OpenMemory();
-  FreeImage_SaveToMemory(FIF_PNG, image, memory, 0);
-  BYTE* bytes = nullptr;
-  DWORD size = 0;
-  FreeImage_AcquireMemory(memory, &bytes, &size);
-  std::string png(reinterpret_cast<const char*>(bytes), size);
-  FreeImage_CloseMemory(memory);
-  FreeImage_Unload(image);
-  return png;
 }
 
 struct GltfRendering : EngineTest {
